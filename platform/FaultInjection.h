@@ -1,0 +1,54 @@
+#pragma once
+
+#include <system_error>
+
+namespace tk {
+
+// Every file service asks here before it calls the operating system, so that a
+// test can make one chosen call fail with a chosen errno. Tests run as root,
+// where permissions deny nothing, so this is how refusals and full disks are
+// reproduced. Production code never arms it.
+enum class FileOp {
+    Length,
+    MakeFolder,
+    ListFolder,
+    Open,
+    Read,
+    Write,
+    Flush,
+    Sync,
+    Close,
+    Link,
+    CopyFile,
+    CopySymlink,
+    Rename,
+    Remove,
+    SyncFolder,
+};
+
+namespace faults {
+
+// Make the (skip + 1)-th call of `op` from now fail with `errnoValue`.
+void failOn(FileOp op, int errnoValue, int skip = 0);
+void clear();
+// How many calls of `op` were made since the last clear(): lets a test find
+// out how many injection points a scenario has.
+int callCount(FileOp op);
+
+// Used by the file services: counts the call and returns the errno to fake, or 0.
+int take(FileOp op);
+
+// Runs a std::filesystem-style call, `call(std::error_code&)`, unless a test
+// has injected a failure for it.
+template<typename Call>
+std::error_code attempt(FileOp op, Call call)
+{
+    if (const int injected = take(op))
+        return std::make_error_code(static_cast<std::errc>(injected));
+    std::error_code error;
+    call(error);
+    return error;
+}
+
+} // namespace faults
+} // namespace tk

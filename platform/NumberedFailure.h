@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+#include <system_error>
+
+namespace tk {
+
+// The failure numbers that the operator's messages tell apart, plus the ones we
+// give to the other refusals of the operating system. The numbers follow the
+// run-time error codes that the Ilvantis tools have always reported, so that the
+// code in a "serious error" message means the same thing to the support desk.
+namespace FailureNumber {
+constexpr int Overflow = 6;
+constexpr int BadFileName = 52;      // ENAMETOOLONG, EINVAL
+constexpr int FileNotFound = 53;     // ENOENT on a file whose folder exists
+constexpr int DeviceIoError = 57;    // EIO and every error not listed here
+constexpr int DiskFull = 61;         // ENOSPC, EDQUOT, EFBIG
+constexpr int TooManyFiles = 67;     // EMFILE, ENFILE
+constexpr int RenameAcrossDrives = 74; // EXDEV
+constexpr int PathFileAccess = 75;   // EEXIST, EACCES, EPERM, EROFS, EBUSY, ENOTEMPTY, EISDIR
+constexpr int PathNotFound = 76;     // ENOENT on the folder path, ENOTDIR, ELOOP
+} // namespace FailureNumber
+
+// The one failure type of every file and folder operation: the number decides
+// what the Create command tells the operator; the rest is for the developer.
+class NumberedFailure : public std::runtime_error
+{
+public:
+    NumberedFailure(int number, const QString& operation, const QString& path);
+
+    int number() const { return m_number; }
+    const QString& operation() const { return m_operation; }
+    const QString& path() const { return m_path; }
+
+private:
+    int m_number;
+    QString m_operation;
+    QString m_path;
+};
+
+// Whether an ENOENT means the file itself (53) or a folder on its path (76).
+enum class MissingMeans { FileOrFolder, ParentFolder };
+
+int failureNumberForErrno(int errnoValue, const QString& path,
+                          MissingMeans missing = MissingMeans::FileOrFolder);
+
+[[noreturn]] void raiseFailure(int errnoValue, const QString& operation, const QString& path,
+                               MissingMeans missing = MissingMeans::FileOrFolder);
+[[noreturn]] void raiseFailure(const std::error_code& error, const QString& operation,
+                               const QString& path,
+                               MissingMeans missing = MissingMeans::FileOrFolder);
+
+} // namespace tk
