@@ -1,0 +1,95 @@
+#include "register/ListItemReader.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace tk {
+
+namespace {
+
+bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+} // namespace
+
+ListItemReader::ListItemReader(QString text)
+    : m_text(std::move(text))
+{
+}
+
+std::optional<QString> ListItemReader::readItem()
+{
+    skipBlanks();
+    if (atEnd())
+        return std::nullopt;
+    if (m_text.at(m_position) == QLatin1Char('"')) {
+        const qsizetype closing = m_text.indexOf(QLatin1Char('"'), m_position + 1);
+        if (closing < 0)
+            return std::nullopt;
+        const QString value = m_text.mid(m_position + 1, closing - m_position - 1);
+        m_position = closing + 1;
+        // Anything between the closing quote and the separator is not part of the value.
+        skipToSeparator();
+        consumeSeparator();
+        return value;
+    }
+    const qsizetype start = m_position;
+    skipToSeparator();
+    const QString value = m_text.mid(start, m_position - start);
+    consumeSeparator();
+    return value;
+}
+
+int ListItemReader::lineNumber() const
+{
+    int line = 1;
+    for (qsizetype i = 0; i < m_position && i < m_text.size(); ++i) {
+        const QChar c = m_text.at(i);
+        const bool crOfCrLf = c == QLatin1Char('\r') && i + 1 < m_text.size()
+            && m_text.at(i + 1) == QLatin1Char('\n');
+        if (isLineEnd(c) && !crOfCrLf)
+            ++line;
+    }
+    return line;
+}
+
+void ListItemReader::skipBlanks()
+{
+    while (!atEnd() && m_text.at(m_position) == QLatin1Char(' '))
+        ++m_position;
+}
+
+bool ListItemReader::atSeparator() const
+{
+    const QChar c = m_text.at(m_position);
+    return c == QLatin1Char(',') || isLineEnd(c);
+}
+
+void ListItemReader::skipToSeparator()
+{
+    while (!atEnd() && !atSeparator())
+        ++m_position;
+}
+
+void ListItemReader::consumeSeparator()
+{
+    if (atEnd())
+        return;
+    const QChar c = m_text.at(m_position++);
+    if (c == QLatin1Char('\r') && !atEnd() && m_text.at(m_position) == QLatin1Char('\n'))
+        ++m_position;
+}
+
+double integerItemValue(const QString& item)
+{
+    static const QRegularExpression number(
+        QStringLiteral("^ *[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+) *$"));
+    if (!number.match(item).hasMatch())
+        return 0;
+    return std::nearbyint(item.trimmed().toDouble());
+}
+
+} // namespace tk

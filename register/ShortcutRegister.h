@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/SystemText.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tk {
+
+constexpr int maxRegisterRows = 1500;
+constexpr int maxYears = 100;
+constexpr int maxClasses = 100;
+
+inline const QString settingsFileName = QStringLiteral("tkshrtct.ini");
+inline const QString registerFileName = QStringLiteral("tkshrtct.dat");
+inline const QString newRegisterFileName = QStringLiteral("tkshrtct.new");
+inline const QString oldRegisterFileName = QStringLiteral("tkshrtct.old");
+
+struct SiteSettings
+{
+    QString title; // read and kept, used by nothing
+    qint16 structureYear = 0;
+};
+
+// One line of the register; every field trimmed of blanks.
+struct RegisterRecord
+{
+    QString accountName;
+    QString folderName;
+    QString className;
+    QString yearName;
+
+    // The form every line is written in: no blanks added, and no quotes unless a
+    // value holds a comma or a line break.
+    QString text() const;
+};
+
+struct ShortcutRegister
+{
+    QList<RegisterRecord> rows; // in file order, duplicates kept
+    QStringList YearList;       // distinct years, first-seen order
+    QStringList ClassList;      // distinct classes, first-seen order
+    TextEncoding encoding = TextEncoding::System;
+
+    int rowCount() const { return static_cast<int>(rows.size()); }
+};
+
+} // namespace tk
