@@ -1,0 +1,60 @@
+#include "create/Messages.h"
+
+namespace tk::messages {
+
+QString masterPageConcern(const QString& masterFolderPath)
+{
+    return QStringLiteral("The index.htm file which is the master student page located in ")
+        + masterFolderPath
+        + QStringLiteral(" - appears to be corrupt.  You may want to verify this and restore "
+                         "from backup if necessary");
+}
+
+QString classPageConcern()
+{
+    return QStringLiteral("The index.htm file which is the class page for your selected class "
+                          "appears to be corrupt.  You may want to verify this.");
+}
+
+QString masterMissing(const QString& masterFolderPath)
+{
+    return QStringLiteral("The path ") + masterFolderPath
+        + QStringLiteral(" does not appear to exist, or is empty.  This utility cannot "
+                         "continue.  Did you create your Ilvantis structure using v4.0 or "
+                         "later?  If yes, you will need to restore this folder from your "
+                         "backup.  This utility will now close.");
+}
+
+QString problem()
+{
+    return QStringLiteral("Either there is already a student folder for this student, or you "
+                          "do not have sufficient rights to create the folder structure.  This "
+                          "utility will now close.");
+}
+
+QString invalidPath()
+{
+    return QStringLiteral("The combination of your selected year and class appears to be "
+                          "invalid.  Please choose the correct year and class and try again.");
+}
+
+QString seriousError(int failureNumber)
+{
+    return QStringLiteral("A serious error (code=") + QString::number(failureNumber)
+        + QStringLiteral(") has occurred.  Check the Ilvantis website for further help or "
+                         "e-mail ")
+        + supportEmailAddress + QStringLiteral(" with details of this error");
+}
+
+QString success(const QString& fullName, const QString& classText)
+{
+    return QStringLiteral("An Ilvantis folder structure for ") + fullName
+        + QStringLiteral(" has been created successfully and their name added to the "
+                         "TKSHRTCT.DAT file.  You must now edit the Class Page for class ")
+        + classText
+        + QStringLiteral(" to add a link to their new webpage.  The link on the class page "
+                         "cannot be created by this utility and must be done manually.  Click "
+                         "OK to exit.");
+}
+
+} // namespace tk::messages

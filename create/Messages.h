@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace tk {
+
+// Where the operator is sent for help when something unexpected fails. The one
+// place to change it for a school's own help desk.
+inline const QString supportEmailAddress = QStringLiteral("support@ilvantis.example");
+
+namespace messages {
+
+inline const QString confirmTitle = QStringLiteral("Please Verify");
+inline const QString concernTitle = QStringLiteral("Possible concern");
+inline const QString masterMissingTitle = QStringLiteral("Master Student folder does not exist!");
+inline const QString problemTitle = QStringLiteral("Problem!");
+inline const QString seriousTitle = QStringLiteral("Something's wrong!");
+inline const QString invalidPathTitle = QStringLiteral("Invalid path");
+inline const QString successTitle = QStringLiteral("Success");
+inline const QString refusalTitle = QStringLiteral("Cannot create");
+
+QString masterPageConcern(const QString& masterFolderPath);
+QString classPageConcern();
+QString masterMissing(const QString& masterFolderPath);
+QString problem();
+QString invalidPath();
+QString seriousError(int failureNumber);
+QString success(const QString& fullName, const QString& classText);
+
+} // namespace messages
+} // namespace tk
