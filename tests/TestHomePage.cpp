@@ -1,0 +1,127 @@
+#include "TestSupport.h"
+
+#include "create/HomePage.h"
+#include "platform/FaultInjection.h"
+#include "platform/FileServices.h"
+#include "platform/NumberedFailure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <cerrno>
+
+using namespace tk;
+
+class TestHomePage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { faults::clear(); }
+    void replacesTheFirstPlaceholderOfEachLine_data();
+    void replacesTheFirstPlaceholderOfEachLine();
+    void keepsLongLinesWhole();
+    void rewritesThePageInPlace();
+    void aFailedRenameLeavesTheTemplatePage();
+    void missingPageIsFileNotFound();
+};
+
+void TestHomePage::replacesTheFirstPlaceholderOfEachLine_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("result");
+    const QByteArray anna = "Anna Maria Van der Berg";
+    QTest::newRow("worked line")
+        << QByteArray("Welcome to the home page of New Student. Enjoy!\r\n") << anna
+        << QByteArray("Welcome to the home page of Anna Maria Van der Berg. Enjoy!\r\n");
+    QTest::newRow("three lines")
+        << QByteArray("<title>New Student</title>\r\n<p>x</p>\r\n<h1>New Student</h1>\r\nNew Student\r\n")
+        << anna
+        << "<title>" + anna + "</title>\r\n<p>x</p>\r\n<h1>" + anna + "</h1>\r\n" + anna + "\r\n";
+    QTest::newRow("second on a line stays")
+        << QByteArray("New Student and New Student\r\n") << QByteArray("Jo")
+        << QByteArray("Jo and New Student\r\n");
+    QTest::newRow("case and spacing must match")
+        << QByteArray("new student, New  Student, NEW STUDENT\r\n") << QByteArray("Jo")
+        << QByteArray("new student, New  Student, NEW STUDENT\r\n");
+    QTest::newRow("at start and at end")
+        << QByteArray("New Student!\r\n-New Student") << QByteArray("Jo")
+        << QByteArray("Jo!\r\n-Jo\r\n");
+    QTest::newRow("name holding the placeholder is written once")
+        << QByteArray("[New Student]\r\n") << QByteArray("New Student Jones")
+        << QByteArray("[New Student Jones]\r\n");
+    QTest::newRow("lone CR becomes CR LF")
+        << QByteArray("a\rNew Student\rb\r") << QByteArray("Jo") << QByteArray("a\r\nJo\r\nb\r\n");
+    QTest::newRow("lone LF is a line end too")
+        << QByteArray("New Student\nNew Student\n") << QByteArray("Jo") << QByteArray("Jo\r\nJo\r\n");
+    QTest::newRow("empty lines kept")
+        << QByteArray("\r\n\r\nx\r\n\r\n") << QByteArray("Jo") << QByteArray("\r\n\r\nx\r\n\r\n");
+    QTest::newRow("empty page stays empty") << QByteArray() << QByteArray("Jo") << QByteArray();
+    QTest::newRow("8-bit bytes untouched")
+        << QByteArray("caf\xE9 New Student \xFF\x80\r\n") << QByteArray("Zo\xC3\xAB")
+        << QByteArray("caf\xE9 Zo\xC3\xAB \xFF\x80\r\n");
+}
+
+void TestHomePage::replacesTheFirstPlaceholderOfEachLine()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, result);
+    QCOMPARE(personalisedPage(page, name), result);
+}
+
+void TestHomePage::keepsLongLinesWhole()
+{
+    // A minified page: one line, the placeholder far beyond any 16-bit
+    // position, and a tail much longer than a few hundred characters.
+    const QByteArray head(40000, 'h');
+    const QByteArray tail(600, 't');
+    const QByteArray page = head + "New Student" + tail + "New Student" + tail;
+    QCOMPARE(personalisedPage(page, "Jo"), head + "Jo" + tail + "New Student" + tail + "\r\n");
+}
+
+void TestHomePage::rewritesThePageInPlace()
+{
+    QTemporaryDir dir;
+    const QString folder = QDir::toNativeSeparators(dir.path());
+    tktest::writeFile(dir.filePath("index.htm"), "<h1>New Student</h1>\r\n");
+    tktest::writeFile(dir.filePath("temp.htm"), "stale page from the template");
+
+    PersonaliseHomePage(folder, QString::fromUtf8("Zoë Müller"));
+
+    QCOMPARE(tktest::readFile(dir.filePath("index.htm")),
+             QString::fromUtf8("<h1>Zoë Müller</h1>\r\n").toLocal8Bit());
+    QVERIFY(!QFile::exists(dir.filePath("temp.htm")));
+    QCOMPARE(files::openFileCount(), 0);
+}
+
+void TestHomePage::aFailedRenameLeavesTheTemplatePage()
+{
+    QTemporaryDir dir;
+    const QByteArray original = "<h1>New Student</h1>\r\n";
+    tktest::writeFile(dir.filePath("index.htm"), original);
+    faults::failOn(FileOp::Rename, EACCES);
+    try {
+        PersonaliseHomePage(QDir::toNativeSeparators(dir.path()), "Jo Lee");
+        QFAIL("the rename did not fail");
+    } catch (const NumberedFailure& failure) {
+        QCOMPARE(failure.number(), FailureNumber::PathFileAccess);
+    }
+    QCOMPARE(tktest::readFile(dir.filePath("index.htm")), original);
+}
+
+void TestHomePage::missingPageIsFileNotFound()
+{
+    QTemporaryDir dir;
+    try {
+        PersonaliseHomePage(QDir::toNativeSeparators(dir.path()), "Jo Lee");
+        QFAIL("a missing page was personalised");
+    } catch (const NumberedFailure& failure) {
+        QCOMPARE(failure.number(), FailureNumber::FileNotFound);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHomePage)
+#include "TestHomePage.moc"

@@ -1,0 +1,286 @@
+#include "TestSupport.h"
+
+#include "register/ListItemReader.h"
+#include "register/SiteFiles.h"
+
+#include <QtTest>
+
+using namespace tk;
+using tktest::Intranet;
+
+class TestRegisterLoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsItems_data();
+    void readsItems();
+    void integerItems_data();
+    void integerItems();
+    void settings_data();
+    void settings();
+    void settingsThatStopStartUp_data();
+    void settingsThatStopStartUp();
+    void registerLayouts_data();
+    void registerLayouts();
+    void registerThatStopsStartUp_data();
+    void registerThatStopsStartUp();
+    void rowLimit();
+    void yearAndClassLimits_data();
+    void yearAndClassLimits();
+    void listsAreDistinctAfterTrimmingAndCaseSensitive();
+    void nonSystemEncodingIsKept();
+};
+
+namespace {
+
+// Reads items until the end; "!" marks an item that could not be completed.
+QStringList allItems(const QString& text)
+{
+    ListItemReader reader(text);
+    QStringList items;
+    while (!reader.atEnd()) {
+        const std::optional<QString> item = reader.readItem();
+        items << item.value_or(QStringLiteral("!"));
+        if (!item)
+            break;
+    }
+    return items;
+}
+
+QByteArray recordsWithYears(int rows, int distinctYears)
+{
+    QByteArray text;
+    for (int i = 0; i < rows; ++i)
+        text += QByteArray("Name ") + QByteArray::number(i) + ",folder,7A,Year "
+            + QByteArray::number(i % distinctYears) + "\r\n";
+    return text;
+}
+
+} // namespace
+
+void TestRegisterLoad::readsItems_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("commas and CR LF") << "a,b\r\nc" << QStringList{"a", "b", "c"};
+    QTest::newRow("lone CR and lone LF") << "a\rb\nc" << QStringList{"a", "b", "c"};
+    QTest::newRow("record split over lines") << "a,\r\nb" << QStringList{"a", "", "b"};
+    QTest::newRow("empty line is one empty item") << "a\r\n\r\nb" << QStringList{"a", "", "b"};
+    QTest::newRow("two commas") << "a,,b" << QStringList{"a", "", "b"};
+    QTest::newRow("leading blanks skipped, trailing kept") << "  a ,b" << QStringList{"a ", "b"};
+    QTest::newRow("tab is content") << "\ta\t,b" << QStringList{"\ta\t", "b"};
+    QTest::newRow("quoted comma") << "\"Smith, Jo\",x" << QStringList{"Smith, Jo", "x"};
+    QTest::newRow("quoted line break") << "\"a\r\nb\",c" << QStringList{"a\r\nb", "c"};
+    QTest::newRow("quote then line end") << "\"a\"\r\nb" << QStringList{"a", "b"};
+    QTest::newRow("text after closing quote dropped") << "\"a\" x,b" << QStringList{"a", "b"};
+    QTest::newRow("unclosed quote cannot complete") << "a,\"b" << QStringList{"a", "!"};
+    QTest::newRow("blanks at the very end cannot complete") << "a\r\n  " << QStringList{"a", "!"};
+}
+
+void TestRegisterLoad::readsItems()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, items);
+    QCOMPARE(allItems(text), items);
+}
+
+void TestRegisterLoad::integerItems_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<double>("value");
+    QTest::newRow("plain") << "2026" << 2026.0;
+    QTest::newRow("blanks around") << "  2026 " << 2026.0;
+    QTest::newRow("negative") << "-12" << -12.0;
+    QTest::newRow("fraction rounds up") << "2025.7" << 2026.0;
+    QTest::newRow("half rounds to even") << "2025.5" << 2026.0;
+    QTest::newRow("half rounds to even, down") << "2026.5" << 2026.0;
+    QTest::newRow("word") << "abc" << 0.0;
+    QTest::newRow("number then word") << "12abc" << 0.0;
+    QTest::newRow("empty") << "" << 0.0;
+}
+
+void TestRegisterLoad::integerItems()
+{
+    QFETCH(QString, item);
+    QFETCH(double, value);
+    QCOMPARE(integerItemValue(item), value);
+}
+
+void TestRegisterLoad::settings_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("structureYear");
+    QTest::newRow("one line") << QByteArray("\"Vesk College\",2026\r\n") << "Vesk College" << 2026;
+    QTest::newRow("two lines, no final line end") << QByteArray("Vesk\r\n2005") << "Vesk" << 2005;
+    QTest::newRow("further content ignored")
+        << QByteArray("Vesk,2005,junk\r\n\"unclosed") << "Vesk" << 2005;
+    QTest::newRow("not a number reads as 0") << QByteArray("Vesk,twenty\r\n") << "Vesk" << 0;
+    QTest::newRow("lowest year") << QByteArray("Vesk,-32768\r\n") << "Vesk" << -32768;
+    QTest::newRow("highest year") << QByteArray("Vesk,32767\r\n") << "Vesk" << 32767;
+}
+
+void TestRegisterLoad::settings()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, title);
+    QFETCH(int, structureYear);
+    Intranet intranet;
+    tktest::writeFile(intranet.path("tkshrtct.ini"), ini);
+    const SiteSettings settings = LoadSettings(intranet.root());
+    QCOMPARE(settings.title, title);
+    QCOMPARE(int(settings.structureYear), structureYear);
+}
+
+void TestRegisterLoad::settingsThatStopStartUp_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("empty") << QByteArray() << "ends before the structure year";
+    QTest::newRow("one item") << QByteArray("Vesk\r\n") << "ends before the structure year";
+    QTest::newRow("above 16 bits") << QByteArray("Vesk,32768") << "\"32768\" is too large";
+    QTest::newRow("below 16 bits") << QByteArray("Vesk,-32769") << "\"-32769\" is too large";
+}
+
+void TestRegisterLoad::settingsThatStopStartUp()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, problem);
+    Intranet intranet;
+    tktest::writeFile(intranet.path("tkshrtct.ini"), ini);
+    try {
+        LoadSettings(intranet.root());
+        QFAIL("settings loaded");
+    } catch (const StartupError& error) {
+        QCOMPARE(error.filePath(), intranet.path("tkshrtct.ini"));
+        QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
+        QVERIFY(error.report().contains(intranet.path("tkshrtct.ini")));
+    }
+}
+
+void TestRegisterLoad::registerLayouts_data()
+{
+    QTest::addColumn<QByteArray>("dat");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("years");
+    QTest::addColumn<QStringList>("classes");
+    QTest::newRow("empty file") << QByteArray() << QStringList() << QStringList() << QStringList();
+    const QStringList two{"b,b_x,7B,Year 8", "a,a_y,7A,Year 7"};
+    QTest::newRow("final CR LF") << QByteArray("b,b_x,7B,Year 8\r\na,a_y,7A,Year 7\r\n") << two
+                                 << QStringList{"Year 8", "Year 7"} << QStringList{"7B", "7A"};
+    QTest::newRow("no final CR LF") << QByteArray("b,b_x,7B,Year 8\r\na,a_y,7A,Year 7") << two
+                                    << QStringList{"Year 8", "Year 7"} << QStringList{"7B", "7A"};
+    QTest::newRow("quoted, spaced and split")
+        << QByteArray("\"Smith, Jo\" , smith_jo\r\n\"7A\",  Year 7  \r\n")
+        << QStringList{"\"Smith, Jo\",smith_jo,7A,Year 7"} << QStringList{"Year 7"}
+        << QStringList{"7A"};
+    QTest::newRow("duplicates kept in order")
+        << QByteArray("a,x,7A,Y\r\na,x,7A,Y\r\n") << QStringList{"a,x,7A,Y", "a,x,7A,Y"}
+        << QStringList{"Y"} << QStringList{"7A"};
+}
+
+void TestRegisterLoad::registerLayouts()
+{
+    QFETCH(QByteArray, dat);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, years);
+    QFETCH(QStringList, classes);
+    Intranet intranet;
+    intranet.writeRegister(dat);
+    const ShortcutRegister shortcuts = LoadRegister(intranet.root());
+    QStringList texts;
+    for (const RegisterRecord& row : shortcuts.rows)
+        texts << row.text();
+    QCOMPARE(texts, rows);
+    QCOMPARE(shortcuts.rowCount(), rows.size());
+    QCOMPARE(shortcuts.YearList, years);
+    QCOMPARE(shortcuts.ClassList, classes);
+}
+
+void TestRegisterLoad::registerThatStopsStartUp_data()
+{
+    QTest::addColumn<QByteArray>("dat");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("trailing empty line")
+        << QByteArray("a,b,c,d\r\n\r\n") << "middle of student 2, which begins on line 2";
+    QTest::newRow("record cut short")
+        << QByteArray("a,b,c,d\r\ne,f,g,h\r\ni,j\r\n") << "middle of student 3, which begins on line 3";
+    QTest::newRow("split record cut short")
+        << QByteArray("a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n") << "middle of student 2, which begins on line 5";
+}
+
+void TestRegisterLoad::registerThatStopsStartUp()
+{
+    QFETCH(QByteArray, dat);
+    QFETCH(QString, problem);
+    Intranet intranet;
+    intranet.writeRegister(dat);
+    try {
+        LoadRegister(intranet.root());
+        QFAIL("register loaded");
+    } catch (const StartupError& error) {
+        QCOMPARE(error.filePath(), intranet.path("tkshrtct.dat"));
+        QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
+    }
+}
+
+void TestRegisterLoad::rowLimit()
+{
+    Intranet intranet;
+    intranet.writeRegister(recordsWithYears(maxRegisterRows, 10));
+    QCOMPARE(LoadRegister(intranet.root()).rowCount(), maxRegisterRows);
+
+    intranet.writeRegister(recordsWithYears(maxRegisterRows + 1, 10));
+    QVERIFY_THROWS_EXCEPTION(StartupError, LoadRegister(intranet.root()));
+}
+
+void TestRegisterLoad::yearAndClassLimits_data()
+{
+    QTest::addColumn<QString>("recordPattern");
+    QTest::addColumn<int>("distinct");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("100 years") << "n,f,7A,Y%1" << 100 << true;
+    QTest::newRow("101 years") << "n,f,7A,Y%1" << 101 << false;
+    QTest::newRow("100 classes") << "n,f,C%1,Y" << 100 << true;
+    QTest::newRow("101 classes") << "n,f,C%1,Y" << 101 << false;
+}
+
+void TestRegisterLoad::yearAndClassLimits()
+{
+    QFETCH(QString, recordPattern);
+    QFETCH(int, distinct);
+    QFETCH(bool, loads);
+    QByteArray dat;
+    for (int i = 0; i < distinct; ++i)
+        dat += recordPattern.arg(i).toUtf8() + "\r\n" + recordPattern.arg(0).toUtf8() + "\r\n";
+    Intranet intranet;
+    intranet.writeRegister(dat);
+    if (loads) {
+        const ShortcutRegister shortcuts = LoadRegister(intranet.root());
+        QCOMPARE(shortcuts.YearList.size() * shortcuts.ClassList.size(), distinct);
+    } else {
+        QVERIFY_THROWS_EXCEPTION(StartupError, LoadRegister(intranet.root()));
+    }
+}
+
+void TestRegisterLoad::listsAreDistinctAfterTrimmingAndCaseSensitive()
+{
+    Intranet intranet;
+    intranet.writeRegister("a,f,7A,Year 7\r\nb,f, 7A ,year 7\r\nc,f,7a,  Year 7\r\n");
+    const ShortcutRegister shortcuts = LoadRegister(intranet.root());
+    QCOMPARE(shortcuts.YearList, (QStringList{"Year 7", "year 7"}));
+    QCOMPARE(shortcuts.ClassList, (QStringList{"7A", "7a"}));
+}
+
+void TestRegisterLoad::nonSystemEncodingIsKept()
+{
+    Intranet intranet;
+    intranet.writeRegister("M\xFCller Jo,m\xFCller_jo,7A,Year 7\r\n");
+    const ShortcutRegister shortcuts = LoadRegister(intranet.root());
+    QCOMPARE(shortcuts.rows.at(0).accountName, QString::fromUtf8("Müller Jo"));
+    QCOMPARE(shortcuts.encoding, TextEncoding::Latin1);
+}
+
+QTEST_GUILESS_MAIN(TestRegisterLoad)
+#include "TestRegisterLoad.moc"
