@@ -43,10 +43,10 @@ std::optional<QString> ListItemReader::readItem()
     return value;
 }
 
-int ListItemReader::lineNumber() const
+int ListItemReader::lineNumberAt(qsizetype position) const
 {
     int line = 1;
-    for (qsizetype i = 0; i < m_position && i < m_text.size(); ++i) {
+    for (qsizetype i = 0; i < position && i < m_text.size(); ++i) {
         const QChar c = m_text.at(i);
         const bool crOfCrLf = c == QLatin1Char('\r') && i + 1 < m_text.size()
             && m_text.at(i + 1) == QLatin1Char('\n');

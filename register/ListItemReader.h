@@ -17,8 +17,9 @@ public:
     bool atEnd() const { return m_position >= m_text.size(); }
     // nullopt when the text ends before the item is complete.
     std::optional<QString> readItem();
-    // 1-based line of the next item; only wanted for error reports.
-    int lineNumber() const;
+    qsizetype position() const { return m_position; }
+    // 1-based line of a position; only wanted for error reports.
+    int lineNumberAt(qsizetype position) const;
 
 private:
     void skipBlanks();

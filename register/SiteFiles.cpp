@@ -99,13 +99,13 @@ private:
     void readRecord()
     {
         const int recordNumber = m_register.rowCount() + 1;
-        const int line = m_reader.lineNumber();
+        m_recordStart = m_reader.position();
         if (recordNumber > maxRegisterRows)
             fail(QStringLiteral("The register holds more than %1 students (student %2 begins on "
                                 "line %3).  This utility can read at most %1.")
                      .arg(maxRegisterRows)
                      .arg(recordNumber)
-                     .arg(line));
+                     .arg(recordLine()));
         std::array<QString, 4> fields;
         for (QString& field : fields) {
             const std::optional<QString> item = m_reader.readItem();
@@ -114,18 +114,18 @@ private:
                                     "on line %2.  Each student needs four items: account name, "
                                     "folder name, class and year.")
                          .arg(recordNumber)
-                         .arg(line));
+                         .arg(recordLine()));
             field = trimBlanks(*item);
         }
         const RegisterRecord record{fields[0], fields[1], fields[2], fields[3]};
         m_register.rows.append(record);
-        addDistinct(m_register.YearList, record.yearName, maxYears, QStringLiteral("years"), line);
-        addDistinct(m_register.ClassList, record.className, maxClasses,
-                    QStringLiteral("classes"), line);
+        addDistinct(m_register.YearList, record.yearName, maxYears, QStringLiteral("years"));
+        addDistinct(m_register.ClassList, record.className, maxClasses, QStringLiteral("classes"));
     }
 
-    void addDistinct(QStringList& list, const QString& value, int limit, const QString& what,
-                     int line)
+    int recordLine() const { return m_reader.lineNumberAt(m_recordStart); }
+
+    void addDistinct(QStringList& list, const QString& value, int limit, const QString& what)
     {
         if (list.contains(value, Qt::CaseSensitive))
             return;
@@ -134,7 +134,7 @@ private:
                                 "\"%3\", is on line %4).  This utility can offer at most %1.")
                      .arg(limit)
                      .arg(what, value)
-                     .arg(line));
+                     .arg(recordLine()));
         list.append(value);
     }
 
@@ -142,6 +142,7 @@ private:
 
     QString m_path;
     ListItemReader m_reader;
+    qsizetype m_recordStart = 0;
     ShortcutRegister m_register;
 };
 
