@@ -48,10 +48,12 @@ Answer execBox(QWidget* parent, const QString& title, const QString& text, Messa
     case MessageStyle::Information:
         box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
         break;
     case MessageStyle::Error:
         box.setIcon(QMessageBox::Critical);
         box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
         break;
     }
     return answerFor(box.exec());
