@@ -54,3 +54,19 @@ tk_build() {
   cmake -S "$tk_root" -B "$tk_root/build" -DCMAKE_BUILD_TYPE=Release
   cmake --build "$tk_root/build" -j2
 }
+
+# Gives every student that a class page links to a home folder made from the
+# master template, as the school's own yearly build would have; the sample
+# ships only the class pages, so that it stays small.
+tk_make_student_folders() {
+  local intranet="$1" page folder name class_dir
+  local master="$intranet/2026/masterstudent"
+  for page in "$intranet"/2026/*/*/index.htm; do
+    class_dir="$(dirname "$page")"
+    while IFS=$'\t' read -r folder name; do
+      [[ -e "$class_dir/$folder" ]] && continue
+      cp -R "$master" "$class_dir/$folder"
+      sed -i "s|New Student|$name|" "$class_dir/$folder/index.htm"
+    done < <(sed -n 's|.*<li><a href="\([^"/]*\)/index.htm">\([^<]*\)</a></li>.*|\1\t\2|p' "$page")
+  done
+}
