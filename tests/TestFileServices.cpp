@@ -21,8 +21,6 @@ class TestFileServices : public QObject
 private slots:
     void init();
     void cleanup() { faults::clear(); }
-    void systemErrorsBecomeFailureNumbers_data();
-    void systemErrorsBecomeFailureNumbers();
     void realConditionsCarryTheirNumbers();
     void outputFileReportsEveryStep();
     void copyTakesEveryFolderThenEveryFile();
@@ -57,31 +55,6 @@ QStringList tree(const QString& root)
 void TestFileServices::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-}
-
-void TestFileServices::systemErrorsBecomeFailureNumbers_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::addColumn<int>("number");
-    QTest::newRow("EEXIST") << EEXIST << 75;
-    QTest::newRow("EACCES") << EACCES << 75;
-    QTest::newRow("EPERM") << EPERM << 75;
-    QTest::newRow("EROFS") << EROFS << 75;
-    QTest::newRow("ENOTDIR") << ENOTDIR << 76;
-    QTest::newRow("ENOSPC") << ENOSPC << 61;
-    QTest::newRow("EDQUOT") << EDQUOT << 61;
-    QTest::newRow("EMFILE") << EMFILE << 67;
-    QTest::newRow("EXDEV") << EXDEV << 74;
-    QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << 52;
-    QTest::newRow("EIO") << EIO << 57;
-    QTest::newRow("unlisted") << ETIMEDOUT << 57;
-}
-
-void TestFileServices::systemErrorsBecomeFailureNumbers()
-{
-    QFETCH(int, error);
-    QFETCH(int, number);
-    QCOMPARE(failureNumberForErrno(error, at("x")), number);
 }
 
 void TestFileServices::realConditionsCarryTheirNumbers()
