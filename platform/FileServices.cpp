@@ -202,18 +202,6 @@ QByteArray readWholeFile(const QString& path)
     return bytes;
 }
 
-void removeFile(const QString& path)
-{
-    bool removed = false;
-    std::error_code error = faults::attempt(FileOp::Remove, [&](std::error_code& e) {
-        removed = std::filesystem::remove(toFsPath(path), e);
-    });
-    if (!error && !removed)
-        error = std::make_error_code(std::errc::no_such_file_or_directory);
-    if (error)
-        raiseFailure(error, QStringLiteral("Delete file"), path);
-}
-
 void removeFileIfPresent(const QString& path)
 {
     const std::error_code error = faults::attempt(

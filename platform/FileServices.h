@@ -19,7 +19,6 @@ qint64 fileLength(const QString& path);
 // Makes exactly one folder; an existing one is a failure, never reused.
 void makeFolder(const QString& path);
 QByteArray readWholeFile(const QString& path);
-void removeFile(const QString& path);
 void removeFileIfPresent(const QString& path);
 // Atomically puts `from` in the place of `to`, replacing it.
 void renameReplacing(const QString& from, const QString& to);

@@ -117,28 +117,38 @@ void copyTree(const fs::path& from, const fs::path& to, bool overwrite)
     }
 }
 
+// As with the original object, a folder pattern that matches nothing is "path
+// not found" and a file pattern that matches nothing is "file not found".
+void copyMatching(const QString& source, const QString& destination, EntryKind kind,
+                  bool overwrite)
+{
+    const std::vector<fs::directory_entry> entries = matching(source, kind);
+    if (entries.empty())
+        throw NumberedFailure(kind == EntryKind::Folder ? FailureNumber::PathNotFound
+                                                        : FailureNumber::FileNotFound,
+                              QStringLiteral("Copy"), source);
+    const fs::path target = toFsPath(destination);
+    for (const fs::directory_entry& entry : entries) {
+        const fs::path to = target / entry.path().filename();
+        if (kind == EntryKind::Folder)
+            copyTree(entry.path(), to, overwrite);
+        else
+            copyOneFile(entry, to, overwrite);
+    }
+}
+
 } // namespace
 
 void FileSystemObject::CopyFolder(const QString& source, const QString& destination,
                                   bool overwrite)
 {
-    const std::vector<fs::directory_entry> folders = matching(source, EntryKind::Folder);
-    if (folders.empty())
-        throw NumberedFailure(FailureNumber::PathNotFound, QStringLiteral("Copy folder"), source);
-    const fs::path target = toFsPath(destination);
-    for (const fs::directory_entry& folder : folders)
-        copyTree(folder.path(), target / folder.path().filename(), overwrite);
+    copyMatching(source, destination, EntryKind::Folder, overwrite);
 }
 
 void FileSystemObject::CopyFile(const QString& source, const QString& destination,
                                 bool overwrite)
 {
-    const std::vector<fs::directory_entry> entries = matching(source, EntryKind::File);
-    if (entries.empty())
-        throw NumberedFailure(FailureNumber::FileNotFound, QStringLiteral("Copy file"), source);
-    const fs::path target = toFsPath(destination);
-    for (const fs::directory_entry& entry : entries)
-        copyOneFile(entry, target / entry.path().filename(), overwrite);
+    copyMatching(source, destination, EntryKind::File, overwrite);
 }
 
 } // namespace tk

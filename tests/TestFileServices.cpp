@@ -72,7 +72,6 @@ void TestFileServices::realConditionsCarryTheirNumbers()
     QCOMPARE(failureNumberOf([&] { files::makeFolder(at("folder/page.htm")); }), 75);
     QCOMPARE(failureNumberOf([&] { files::makeFolder(at("none/new")); }), 76);
 
-    QCOMPARE(failureNumberOf([&] { files::removeFile(at("folder/none.htm")); }), 53);
     QCOMPARE(failureNumberOf([&] { files::renameReplacing(at("folder/none"), at("x")); }), 53);
 }
 

@@ -147,7 +147,7 @@ void TestRegisterUpdate::everyInterruptedStepLeavesACompleteRegister_data()
         {"write", FileOp::Write, ENOSPC, FailureNumber::DiskFull},
         {"flush", FileOp::Flush, EIO, FailureNumber::DeviceIoError},
         {"fsync", FileOp::Sync, EIO, FailureNumber::DeviceIoError},
-        {"close", FileOp::Close, EDQUOT, FailureNumber::DiskFull},
+        {"close", FileOp::Close, EFBIG, FailureNumber::DiskFull},
         {"remove old", FileOp::Remove, EBUSY, FailureNumber::PathFileAccess},
         {"link old", FileOp::Link, ENOENT, FailureNumber::FileNotFound},
         {"rename", FileOp::Rename, EROFS, FailureNumber::PathFileAccess},
