@@ -19,12 +19,10 @@ private slots:
     void integerItems();
     void settings_data();
     void settings();
-    void settingsThatStopStartUp_data();
-    void settingsThatStopStartUp();
     void registerLayouts_data();
     void registerLayouts();
-    void registerThatStopsStartUp_data();
-    void registerThatStopsStartUp();
+    void filesThatStopStartUp_data();
+    void filesThatStopStartUp();
     void rowLimit();
     void yearAndClassLimits_data();
     void yearAndClassLimits();
@@ -133,32 +131,6 @@ void TestRegisterLoad::settings()
     QCOMPARE(int(settings.structureYear), structureYear);
 }
 
-void TestRegisterLoad::settingsThatStopStartUp_data()
-{
-    QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QString>("problem");
-    QTest::newRow("empty") << QByteArray() << "ends before the structure year";
-    QTest::newRow("one item") << QByteArray("Vesk\r\n") << "ends before the structure year";
-    QTest::newRow("above 16 bits") << QByteArray("Vesk,32768") << "\"32768\" is too large";
-    QTest::newRow("below 16 bits") << QByteArray("Vesk,-32769") << "\"-32769\" is too large";
-}
-
-void TestRegisterLoad::settingsThatStopStartUp()
-{
-    QFETCH(QByteArray, ini);
-    QFETCH(QString, problem);
-    Intranet intranet;
-    tktest::writeFile(intranet.path("tkshrtct.ini"), ini);
-    try {
-        LoadSettings(intranet.root());
-        QFAIL("settings loaded");
-    } catch (const StartupError& error) {
-        QCOMPARE(error.filePath(), intranet.path("tkshrtct.ini"));
-        QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
-        QVERIFY(error.report().contains(intranet.path("tkshrtct.ini")));
-    }
-}
-
 void TestRegisterLoad::registerLayouts_data()
 {
     QTest::addColumn<QByteArray>("dat");
@@ -198,30 +170,39 @@ void TestRegisterLoad::registerLayouts()
     QCOMPARE(shortcuts.ClassList, classes);
 }
 
-void TestRegisterLoad::registerThatStopsStartUp_data()
+void TestRegisterLoad::filesThatStopStartUp_data()
 {
-    QTest::addColumn<QByteArray>("dat");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("problem");
-    QTest::newRow("trailing empty line")
-        << QByteArray("a,b,c,d\r\n\r\n") << "middle of student 2, which begins on line 2";
-    QTest::newRow("record cut short")
-        << QByteArray("a,b,c,d\r\ne,f,g,h\r\ni,j\r\n") << "middle of student 3, which begins on line 3";
-    QTest::newRow("split record cut short")
-        << QByteArray("a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n") << "middle of student 2, which begins on line 5";
+    const QString ini = "tkshrtct.ini";
+    const QString dat = "tkshrtct.dat";
+    QTest::newRow("empty settings") << ini << QByteArray() << "ends before the structure year";
+    QTest::newRow("settings of one item") << ini << QByteArray("Vesk\r\n") << "ends before the structure year";
+    QTest::newRow("year above 16 bits") << ini << QByteArray("Vesk,32768") << "\"32768\" is too large";
+    QTest::newRow("year below 16 bits") << ini << QByteArray("Vesk,-32769") << "\"-32769\" is too large";
+    QTest::newRow("trailing empty line") << dat << QByteArray("a,b,c,d\r\n\r\n")
+                                         << "middle of student 2, which begins on line 2";
+    QTest::newRow("record cut short") << dat << QByteArray("a,b,c,d\r\ne,f,g,h\r\ni,j\r\n")
+                                      << "middle of student 3, which begins on line 3";
+    QTest::newRow("split record cut short") << dat << QByteArray("a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n")
+                                            << "middle of student 2, which begins on line 5";
 }
 
-void TestRegisterLoad::registerThatStopsStartUp()
+void TestRegisterLoad::filesThatStopStartUp()
 {
-    QFETCH(QByteArray, dat);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
     QFETCH(QString, problem);
     Intranet intranet;
-    intranet.writeRegister(dat);
+    tktest::writeFile(intranet.path(file), bytes);
     try {
-        LoadRegister(intranet.root());
-        QFAIL("register loaded");
+        intranet.load();
+        QFAIL("the site loaded");
     } catch (const StartupError& error) {
-        QCOMPARE(error.filePath(), intranet.path("tkshrtct.dat"));
+        QCOMPARE(error.filePath(), intranet.path(file));
         QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
+        QVERIFY(error.report().contains(intranet.path(file)));
     }
 }
 
