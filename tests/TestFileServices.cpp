@@ -22,7 +22,6 @@ private slots:
     void init();
     void cleanup() { faults::clear(); }
     void realConditionsCarryTheirNumbers();
-    void outputFileReportsEveryStep();
     void copyTakesEveryFolderThenEveryFile();
     void copyKeepsLinksAsLinks();
     void copyReplacesExistingFiles();
@@ -73,27 +72,6 @@ void TestFileServices::realConditionsCarryTheirNumbers()
     QCOMPARE(failureNumberOf([&] { files::makeFolder(at("none/new")); }), 76);
 
     QCOMPARE(failureNumberOf([&] { files::renameReplacing(at("folder/none"), at("x")); }), 53);
-}
-
-void TestFileServices::outputFileReportsEveryStep()
-{
-    for (const FileOp op : {FileOp::Open, FileOp::Write, FileOp::Flush, FileOp::Sync, FileOp::Close}) {
-        faults::failOn(op, ENOSPC);
-        const int number = failureNumberOf([&] {
-            files::OutputFile out(at("out.txt"), files::OutputFile::Mode::CreateOrEmpty);
-            out.writeLine("line");
-            out.sync();
-            out.close();
-        });
-        QCOMPARE(number, FailureNumber::DiskFull);
-        QCOMPARE(files::openFileCount(), 0);
-    }
-    faults::clear();
-    files::OutputFile out(at("out.txt"), files::OutputFile::Mode::CreateOrEmpty);
-    out.writeLine("line");
-    QCOMPARE(files::openFileCount(), 1);
-    files::closeAllFiles();
-    QCOMPARE(files::openFileCount(), 0);
 }
 
 void TestFileServices::copyTakesEveryFolderThenEveryFile()

@@ -24,7 +24,6 @@ private slots:
     void keepsLongLinesWhole();
     void rewritesThePageInPlace();
     void aFailedRenameLeavesTheTemplatePage();
-    void missingPageIsFileNotFound();
 };
 
 void TestHomePage::replacesTheFirstPlaceholderOfEachLine_data()
@@ -110,17 +109,6 @@ void TestHomePage::aFailedRenameLeavesTheTemplatePage()
         QCOMPARE(failure.number(), FailureNumber::PathFileAccess);
     }
     QCOMPARE(tktest::readFile(dir.filePath("index.htm")), original);
-}
-
-void TestHomePage::missingPageIsFileNotFound()
-{
-    QTemporaryDir dir;
-    try {
-        PersonaliseHomePage(QDir::toNativeSeparators(dir.path()), "Jo Lee");
-        QFAIL("a missing page was personalised");
-    } catch (const NumberedFailure& failure) {
-        QCOMPARE(failure.number(), FailureNumber::FileNotFound);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestHomePage)
