@@ -4,7 +4,6 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <iostream>
 
@@ -25,7 +24,7 @@ void reportStartupFailure(const StartupError& error)
 
 QString applicationFolder()
 {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    return QCoreApplication::applicationDirPath();
 }
 
 std::optional<SiteData> loadSiteOrReport(const QString& appFolder)

@@ -286,6 +286,10 @@ void OutputFile::writeLine(const QByteArray& line)
 
 void OutputFile::flush()
 {
+    // Handing the buffer over is a step of its own, so that a test can fail it
+    // before any byte of it has reached the file.
+    if (const int error = faults::take(FileOp::Flush))
+        raiseFailure(error, QStringLiteral("Write file"), m_path);
     qsizetype done = 0;
     while (done < m_buffer.size()) {
         long long written = 0;
@@ -303,8 +307,6 @@ void OutputFile::flush()
         done += static_cast<qsizetype>(written);
     }
     m_buffer.clear();
-    if (const int error = checkedCall(FileOp::Flush, [] { return true; }))
-        raiseFailure(error, QStringLiteral("Write file"), m_path);
 }
 
 void OutputFile::sync()

@@ -21,7 +21,7 @@ StartupError::StartupError(const QString& filePath, const QString& problem)
 QString StartupError::report() const
 {
     return QStringLiteral("Add a New Student cannot start.\n\nFile: %1\n\n%2")
-        .arg(QDir::toNativeSeparators(m_filePath), m_problem);
+        .arg(m_filePath, m_problem);
 }
 
 namespace {
@@ -169,6 +169,7 @@ ShortcutRegister LoadRegister(const QString& appFolder)
 
 SiteData LoadSite(const QString& appFolder)
 {
+    // Every path derived from here is shown to the operator: native separators.
     const QString folder = QDir::toNativeSeparators(appFolder);
     SiteSettings settings = LoadSettings(folder);
     return {folder, std::move(settings), LoadRegister(folder)};
