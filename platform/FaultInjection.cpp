@@ -6,7 +6,7 @@ namespace tk::faults {
 
 namespace {
 
-constexpr int operationCount = static_cast<int>(FileOp::SyncFolder) + 1;
+constexpr int operationCount = static_cast<int>(FileOp::SyncFileSystem) + 1;
 
 struct Plan
 {

@@ -4,26 +4,26 @@
 
 namespace tk {
 
-// Every file service asks here before it calls the operating system, so that a
-// test can make one chosen call fail with a chosen errno. Tests run as root,
-// where permissions deny nothing, so this is how refusals and full disks are
+// Every system call of the file services asks here first, so that a test can
+// make one chosen call fail with a chosen errno. Tests run as root, where
+// permissions deny nothing, so this is how refusals and full disks are
 // reproduced. Production code never arms it.
 enum class FileOp {
-    Length,
-    MakeFolder,
-    ListFolder,
+    Length,         // stat
+    MakeFolder,     // mkdir
+    ListFolder,     // opendir / readdir
+    Inspect,        // the type of one folder entry
     Open,
     Read,
     Write,
-    Flush,
-    Sync,
+    Sync,           // fsync of a file
     Close,
-    Link,
-    CopyFile,
-    CopySymlink,
+    Link,           // hard link
+    CopyLink,       // readlink + symlink
     Rename,
     Remove,
-    SyncFolder,
+    SyncFolder,     // fsync of a folder
+    SyncFileSystem, // syncfs
 };
 
 namespace faults {

@@ -6,15 +6,16 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
-#include <set>
+#include <cstdio>
+#include <vector>
 
-#ifdef _WIN32
 #include <fcntl.h>
-#include <io.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -22,13 +23,18 @@ namespace tk {
 
 QString joinPath(const QString& folder, const QString& name)
 {
-    return folder + QDir::separator() + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
 }
 
 std::filesystem::path toFsPath(const QString& path)
 {
 #ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
+    return std::filesystem::path(nativePath(path).toStdWString());
 #else
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 #endif
@@ -37,10 +43,16 @@ std::filesystem::path toFsPath(const QString& path)
 QString fromFsPath(const std::filesystem::path& path)
 {
 #ifdef _WIN32
-    return QDir::toNativeSeparators(QString::fromStdWString(path.wstring()));
+    return QDir::fromNativeSeparators(QString::fromStdWString(path.wstring()));
 #else
     return QFile::decodeName(QByteArray::fromStdString(path.string()));
 #endif
+}
+
+void reportToStandardError(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 namespace files {
@@ -50,25 +62,40 @@ namespace {
 // A thin, errno-reporting layer over the C run-time: on Windows its _w* calls
 // set errno as POSIX does, which keeps a single mapping to failure numbers.
 #ifdef _WIN32
+using FileStatus = struct _stat64;
 int systemOpen(const QString& path, int flags)
 {
-    return _wopen(reinterpret_cast<const wchar_t*>(path.utf16()),
+    return _wopen(reinterpret_cast<const wchar_t*>(nativePath(path).utf16()),
                   flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
 }
 long long systemWrite(int fd, const char* data, qint64 size)
 {
-    return _write(fd, data, static_cast<unsigned>(qMin<qint64>(size, 1 << 30)));
+    return _write(fd, data, static_cast<unsigned>(std::min<qint64>(size, 1 << 30)));
 }
 long long systemRead(int fd, char* data, qint64 size)
 {
-    return _read(fd, data, static_cast<unsigned>(qMin<qint64>(size, 1 << 30)));
+    return _read(fd, data, static_cast<unsigned>(std::min<qint64>(size, 1 << 30)));
 }
+int systemStatus(int fd, FileStatus* status) { return _fstat64(fd, status); }
+bool isPlainFile(const FileStatus& status) { return (status.st_mode & _S_IFMT) == _S_IFREG; }
 int systemSync(int fd) { return _commit(fd); }
 int systemClose(int fd) { return _close(fd); }
-constexpr int readFlags = _O_RDONLY;
-constexpr int createOrEmptyFlags = _O_WRONLY | _O_CREAT | _O_TRUNC;
-constexpr int createNewFlags = _O_WRONLY | _O_CREAT | _O_EXCL;
+int flagsFor(File::Mode mode)
+{
+    switch (mode) {
+    case File::Mode::Read:
+        return _O_RDONLY;
+    case File::Mode::CreateNew:
+        return _O_WRONLY | _O_CREAT | _O_EXCL;
+    case File::Mode::CreateOrEmpty:
+        return _O_WRONLY | _O_CREAT | _O_TRUNC;
+    case File::Mode::Folder:
+        break;
+    }
+    return _O_RDONLY; // folders cannot be opened here; nothing asks for one on Windows
+}
 #else
+using FileStatus = struct stat;
 int systemOpen(const QString& path, int flags)
 {
     int fd;
@@ -85,18 +112,26 @@ long long systemRead(int fd, char* data, qint64 size)
 {
     return ::read(fd, data, static_cast<size_t>(size));
 }
+int systemStatus(int fd, FileStatus* status) { return ::fstat(fd, status); }
+bool isPlainFile(const FileStatus& status) { return S_ISREG(status.st_mode); }
 int systemSync(int fd) { return ::fsync(fd); }
 int systemClose(int fd) { return ::close(fd); }
-constexpr int readFlags = O_RDONLY;
-constexpr int createOrEmptyFlags = O_WRONLY | O_CREAT | O_TRUNC;
-constexpr int createNewFlags = O_WRONLY | O_CREAT | O_EXCL;
-#endif
-
-std::set<int>& openDescriptors()
+int flagsFor(File::Mode mode)
 {
-    static std::set<int> descriptors;
-    return descriptors;
+    switch (mode) {
+    case File::Mode::Read:
+        // Opening a pipe for reading would wait for a writer.
+        return O_RDONLY | O_NONBLOCK | O_NOCTTY;
+    case File::Mode::CreateNew:
+        return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case File::Mode::CreateOrEmpty:
+        return O_WRONLY | O_CREAT | O_TRUNC;
+    case File::Mode::Folder:
+        return O_RDONLY | O_DIRECTORY;
+    }
+    return O_RDONLY;
 }
+#endif
 
 // Returns the errno of a call: the injected one, or the real one after `call`.
 template<typename Call>
@@ -108,30 +143,22 @@ int checkedCall(FileOp op, Call call)
     return call() ? 0 : (errno ? errno : EIO);
 }
 
-int openDescriptor(const QString& path, int flags, const char* operation)
+std::vector<File*>& liveFiles()
 {
-    int fd = -1;
-    const int error = checkedCall(FileOp::Open, [&] {
-        fd = systemOpen(path, flags);
-        return fd >= 0;
-    });
-    if (error)
-        raiseFailure(error, QString::fromLatin1(operation), path);
-    openDescriptors().insert(fd);
-    return fd;
+    static std::vector<File*> files;
+    return files;
 }
 
-int closeDescriptor(int fd)
+const char* openingOperation(File::Mode mode)
 {
-    openDescriptors().erase(fd);
-    return checkedCall(FileOp::Close, [&] { return systemClose(fd) == 0; });
-}
-
-// Closes a file on a path that is already failing: the first error is the one to report.
-void closeQuietly(int fd)
-{
-    openDescriptors().erase(fd);
-    systemClose(fd);
+    switch (mode) {
+    case File::Mode::Read:
+        return "Open file for reading";
+    case File::Mode::Folder:
+        return "Open folder";
+    default:
+        return "Open file for writing";
+    }
 }
 
 bool linkIsUnsupported(const std::error_code& error)
@@ -142,17 +169,139 @@ bool linkIsUnsupported(const std::error_code& error)
         || c == std::errc::cross_device_link || c == std::errc::too_many_links;
 }
 
-void copyBytes(const QString& original, const QString& copy)
+} // namespace
+
+File::File(const QString& path, Mode mode)
+    : m_path(path)
+    , m_mode(mode)
 {
-    const QByteArray bytes = readWholeFile(original);
-    OutputFile out(copy, OutputFile::Mode::CreateNew);
-    out.write(bytes);
-    out.flush();
-    out.sync();
-    out.close();
+    const int error = checkedCall(FileOp::Open, [&] {
+        m_descriptor = systemOpen(path, flagsFor(mode));
+        return m_descriptor >= 0;
+    });
+    if (error)
+        raiseFailure(error, QString::fromLatin1(openingOperation(mode)), path);
+    FileStatus status{};
+    if (mode == Mode::Read && (systemStatus(m_descriptor, &status) != 0 || !isPlainFile(status))) {
+        closeQuietly();
+        throw NumberedFailure(FailureNumber::DeviceIoError, QStringLiteral("Read a plain file"),
+                              path);
+    }
+    // Only a file that is fully open is one to close: a constructor that
+    // throws leaves no object behind.
+    liveFiles().push_back(this);
 }
 
-} // namespace
+File::~File()
+{
+    closeQuietly();
+    auto& files = liveFiles();
+    files.erase(std::remove(files.begin(), files.end(), this), files.end());
+}
+
+qint64 File::read(char* data, qint64 size)
+{
+    long long got = 0;
+    const int error = checkedCall(FileOp::Read, [&] {
+        do {
+            got = systemRead(m_descriptor, data, size);
+        } while (got < 0 && errno == EINTR);
+        return got >= 0;
+    });
+    if (error)
+        raiseFailure(error, QStringLiteral("Read file"), m_path);
+    return got;
+}
+
+qint64 File::sizeHint() const
+{
+    FileStatus status{};
+    return systemStatus(m_descriptor, &status) == 0 ? static_cast<qint64>(status.st_size) : 0;
+}
+
+QByteArray File::readAll()
+{
+    // One more byte than the size, so that the read that finds the end needs no growth.
+    QByteArray bytes(std::max<qint64>(sizeHint(), 0) + 1, Qt::Uninitialized);
+    qint64 filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const qint64 got = read(bytes.data() + filled, bytes.size() - filled);
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    bytes.truncate(filled);
+    return bytes;
+}
+
+void File::write(QByteArrayView bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        long long written = 0;
+        const int error = checkedCall(FileOp::Write, [&] {
+            do {
+                written = systemWrite(m_descriptor, bytes.data() + done, bytes.size() - done);
+            } while (written < 0 && errno == EINTR);
+            if (written == 0)
+                errno = ENOSPC; // a write that makes no progress is a full disk
+            return written > 0;
+        });
+        if (error)
+            raiseFailure(error, QStringLiteral("Write file"), m_path);
+        done += written;
+    }
+}
+
+void File::sync()
+{
+    const bool folder = m_mode == Mode::Folder;
+    const int error = checkedCall(folder ? FileOp::SyncFolder : FileOp::Sync,
+                                  [&] { return systemSync(m_descriptor) == 0; });
+    if (error)
+        raiseFailure(error, folder ? QStringLiteral("Flush folder") : QStringLiteral("Flush file"),
+                     m_path);
+}
+
+#ifdef __linux__
+void File::syncFileSystem()
+{
+    if (const int error =
+            checkedCall(FileOp::SyncFileSystem, [&] { return ::syncfs(m_descriptor) == 0; }))
+        raiseFailure(error, QStringLiteral("Flush file system"), m_path);
+}
+#endif
+
+void File::close()
+{
+    const int fd = m_descriptor;
+    m_descriptor = -1;
+    if (const int error = checkedCall(FileOp::Close, [&] { return systemClose(fd) == 0; }))
+        raiseFailure(error, QStringLiteral("Close file"), m_path);
+}
+
+// On a path that is already failing the first error is the one to report.
+void File::closeQuietly()
+{
+    if (m_descriptor >= 0)
+        systemClose(m_descriptor);
+    m_descriptor = -1;
+}
+
+int File::openCount()
+{
+    const auto& files = liveFiles();
+    return static_cast<int>(
+        std::count_if(files.begin(), files.end(), [](const File* file) { return file->isOpen(); }));
+}
+
+void File::closeAll()
+{
+    for (File* file : liveFiles())
+        file->closeQuietly();
+}
 
 qint64 fileLength(const QString& path)
 {
@@ -179,33 +328,17 @@ void makeFolder(const QString& path)
 
 QByteArray readWholeFile(const QString& path)
 {
-    const int fd = openDescriptor(path, readFlags, "Open file for reading");
-    QByteArray bytes;
-    char chunk[65536];
-    for (;;) {
-        long long got = 0;
-        const int error = checkedCall(FileOp::Read, [&] {
-            do {
-                got = systemRead(fd, chunk, sizeof chunk);
-            } while (got < 0 && errno == EINTR);
-            return got >= 0;
-        });
-        if (error) {
-            closeQuietly(fd);
-            raiseFailure(error, QStringLiteral("Read file"), path);
-        }
-        if (got == 0)
-            break;
-        bytes.append(chunk, static_cast<qsizetype>(got));
-    }
-    closeDescriptor(fd);
+    File file(path, File::Mode::Read);
+    QByteArray bytes = file.readAll();
+    file.close();
     return bytes;
 }
 
 void removeFileIfPresent(const QString& path)
 {
-    const std::error_code error = faults::attempt(
-        FileOp::Remove, [&](std::error_code& e) { std::filesystem::remove(toFsPath(path), e); });
+    const std::error_code error = faults::attempt(FileOp::Remove, [&](std::error_code& e) {
+        std::filesystem::remove(toFsPath(path), e);
+    });
     if (error)
         raiseFailure(error, QStringLiteral("Delete file"), path);
 }
@@ -219,6 +352,34 @@ void renameReplacing(const QString& from, const QString& to)
         raiseFailure(error, QStringLiteral("Rename file"), from);
 }
 
+void copyFile(const QString& from, const QString& to, bool syncIt)
+{
+    // One buffer for every file of a copy: a fresh one per file would cost an
+    // allocation (and, at this size, a mapping) each time.
+    thread_local std::vector<char> buffer(256 * 1024);
+    File source(from, File::Mode::Read);
+    File target(to, File::Mode::CreateNew);
+    for (;;) {
+        const qint64 got = source.read(buffer.data(), static_cast<qint64>(buffer.size()));
+        if (got == 0)
+            break;
+        target.write(QByteArrayView(buffer.data(), got));
+    }
+    if (syncIt)
+        target.sync();
+    target.close();
+    source.close();
+}
+
+void copyLink(const QString& from, const QString& to)
+{
+    const std::error_code error = faults::attempt(FileOp::CopyLink, [&](std::error_code& e) {
+        std::filesystem::copy_symlink(toFsPath(from), toFsPath(to), e);
+    });
+    if (error)
+        raiseFailure(error, QStringLiteral("Copy link"), from);
+}
+
 void linkOrCopy(const QString& original, const QString& copy)
 {
     const std::error_code error = faults::attempt(FileOp::Link, [&](std::error_code& e) {
@@ -228,7 +389,7 @@ void linkOrCopy(const QString& original, const QString& copy)
         return;
     if (!linkIsUnsupported(error))
         raiseFailure(error, QStringLiteral("Link file"), original);
-    copyBytes(original, copy);
+    copyFile(original, copy, true);
 }
 
 void syncFolder(const QString& folder)
@@ -237,93 +398,32 @@ void syncFolder(const QString& folder)
     // NTFS journals its metadata; a folder cannot be opened for flushing here.
     Q_UNUSED(folder);
 #else
-    const int fd = openDescriptor(folder, O_RDONLY | O_DIRECTORY, "Open folder");
-    const int error = checkedCall(FileOp::SyncFolder, [&] { return systemSync(fd) == 0; });
-    if (error) {
-        closeQuietly(fd);
-        raiseFailure(error, QStringLiteral("Flush folder"), folder);
-    }
-    closeDescriptor(fd);
+    File handle(folder, File::Mode::Folder);
+    handle.sync();
+    handle.close();
+#endif
+}
+
+void syncFileSystemOf(const QString& folder)
+{
+#ifdef __linux__
+    File handle(folder, File::Mode::Folder);
+    handle.syncFileSystem();
+    handle.close();
+#else
+    // Each file was synced as it was copied; what is left is the folder entries.
+    syncFolder(folder);
 #endif
 }
 
 int openFileCount()
 {
-    return static_cast<int>(openDescriptors().size());
+    return File::openCount();
 }
 
 void closeAllFiles()
 {
-    const std::set<int> descriptors = openDescriptors();
-    for (const int fd : descriptors)
-        closeQuietly(fd);
-}
-
-OutputFile::OutputFile(const QString& path, Mode mode)
-    : m_path(path)
-    , m_descriptor(openDescriptor(path, mode == Mode::CreateNew ? createNewFlags : createOrEmptyFlags,
-                                  "Open file for writing"))
-{
-}
-
-OutputFile::~OutputFile()
-{
-    if (m_descriptor >= 0)
-        closeQuietly(m_descriptor);
-}
-
-void OutputFile::write(const QByteArray& bytes)
-{
-    m_buffer.append(bytes);
-    if (m_buffer.size() >= 64 * 1024)
-        flush();
-}
-
-void OutputFile::writeLine(const QByteArray& line)
-{
-    write(line + QByteArrayLiteral("\r\n"));
-}
-
-void OutputFile::flush()
-{
-    // Handing the buffer over is a step of its own, so that a test can fail it
-    // before any byte of it has reached the file.
-    if (const int error = faults::take(FileOp::Flush))
-        raiseFailure(error, QStringLiteral("Write file"), m_path);
-    qsizetype done = 0;
-    while (done < m_buffer.size()) {
-        long long written = 0;
-        const int error = checkedCall(FileOp::Write, [&] {
-            do {
-                written = systemWrite(m_descriptor, m_buffer.constData() + done,
-                                      m_buffer.size() - done);
-            } while (written < 0 && errno == EINTR);
-            if (written == 0)
-                errno = ENOSPC; // a write that makes no progress is a full disk
-            return written > 0;
-        });
-        if (error)
-            raiseFailure(error, QStringLiteral("Write file"), m_path);
-        done += static_cast<qsizetype>(written);
-    }
-    m_buffer.clear();
-}
-
-void OutputFile::sync()
-{
-    flush();
-    if (const int error = checkedCall(FileOp::Sync, [&] { return systemSync(m_descriptor) == 0; }))
-        raiseFailure(error, QStringLiteral("Flush file"), m_path);
-}
-
-void OutputFile::close()
-{
-    flush();
-    const int fd = m_descriptor;
-    m_descriptor = -1;
-    // A deferred write error (NFS, quota) may only show at close.
-    if (const int error = closeDescriptor(fd))
-        raiseFailure(error, QStringLiteral("Close file"), m_path);
+    File::closeAll();
 }
 
 } // namespace files

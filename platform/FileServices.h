@@ -1,60 +1,104 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <filesystem>
 
 namespace tk {
 
-// Joins with the platform's own separator, the form the operator sees in messages.
+// Paths inside the program are written with "/" on every platform. They take
+// the platform's own form only where the operating system is called and where
+// the operator reads them.
 QString joinPath(const QString& folder, const QString& name);
+QString nativePath(const QString& path);
 std::filesystem::path toFsPath(const QString& path);
 QString fromFsPath(const std::filesystem::path& path);
 
+// For what the operator need not act on: the console, never a message box.
+void reportToStandardError(const QString& text);
+
 // Every operation below throws NumberedFailure when the operating system refuses.
 namespace files {
+
+// An open file or folder and its one owner. "Close all files", which every
+// way of ending the program performs, closes the live ones through here and
+// marks them closed, so that no descriptor is ever closed twice.
+class File
+{
+public:
+    enum class Mode {
+        Read,          // plain files only: a pipe or device is refused, never waited on
+        CreateNew,     // fails when the name exists, link or not
+        CreateOrEmpty,
+        Folder,        // for syncing it
+    };
+
+    File(const QString& path, Mode mode);
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    const QString& path() const { return m_path; }
+    bool isOpen() const { return m_descriptor >= 0; }
+
+    // Up to `size` bytes; 0 at the end of the file.
+    qint64 read(char* data, qint64 size);
+    QByteArray readAll();
+    // Every byte, or a failure.
+    void write(QByteArrayView bytes);
+    // Nothing written (for a folder: no entry made in it) is sure to be on
+    // the disk before this returns.
+    void sync();
+#ifdef __linux__
+    // The same for every file and folder of the file system that holds this one.
+    void syncFileSystem();
+#endif
+    // Reports a write error that the system deferred until the close.
+    void close();
+
+    static int openCount();
+    static void closeAll();
+
+private:
+    qint64 sizeHint() const;
+    void closeQuietly();
+
+    QString m_path;
+    Mode m_mode;
+    int m_descriptor = -1;
+};
+
+// Linux can flush a whole file system in one call, far cheaper than a sync
+// per file; elsewhere each copied file is synced as it is written.
+#ifdef __linux__
+constexpr bool syncsWholeFileSystem = true;
+#else
+constexpr bool syncsWholeFileSystem = false;
+#endif
 
 qint64 fileLength(const QString& path);
 // Makes exactly one folder; an existing one is a failure, never reused.
 void makeFolder(const QString& path);
 QByteArray readWholeFile(const QString& path);
+// Removes the name itself, never what a link points to.
 void removeFileIfPresent(const QString& path);
 // Atomically puts `from` in the place of `to`, replacing it.
 void renameReplacing(const QString& from, const QString& to);
+// `to` is made new; an existing name is a failure.
+void copyFile(const QString& from, const QString& to, bool syncIt);
+void copyLink(const QString& from, const QString& to);
 // `copy` becomes a byte-identical copy of `original`, which is never touched:
 // a hard link where the file system has them, else a synced copy.
 void linkOrCopy(const QString& original, const QString& copy);
-// Makes a finished rename survive a power cut.
+// Makes a finished rename in `folder` survive a power cut.
 void syncFolder(const QString& folder);
+// Makes everything written under `folder` survive a power cut.
+void syncFileSystemOf(const QString& folder);
 
-// Files the program holds open; every way of ending the program closes them.
 int openFileCount();
 void closeAllFiles();
-
-// A file written from scratch, every step checked. Nothing reaches the disk
-// for sure until sync() has returned.
-class OutputFile
-{
-public:
-    enum class Mode { CreateOrEmpty, CreateNew };
-
-    OutputFile(const QString& path, Mode mode);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void write(const QByteArray& bytes);
-    void writeLine(const QByteArray& line); // followed by CR LF
-    void flush();
-    void sync();
-    void close();
-
-private:
-    QString m_path;
-    int m_descriptor = -1;
-    QByteArray m_buffer;
-};
 
 } // namespace files
 } // namespace tk

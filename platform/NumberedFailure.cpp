@@ -8,9 +8,7 @@ namespace tk {
 
 NumberedFailure::NumberedFailure(int number, const QString& operation, const QString& path)
     : std::runtime_error(QStringLiteral("%1 failed (%2): %3")
-                             .arg(operation)
-                             .arg(number)
-                             .arg(path)
+                             .arg(operation, QString::number(number), path)
                              .toStdString())
     , m_number(number)
     , m_operation(operation)

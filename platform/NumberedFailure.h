@@ -12,10 +12,9 @@ namespace tk {
 // run-time error codes that the Ilvantis tools have always reported, so that the
 // code in a "serious error" message means the same thing to the support desk.
 namespace FailureNumber {
-constexpr int Overflow = 6;
 constexpr int BadFileName = 52;      // ENAMETOOLONG, EINVAL
 constexpr int FileNotFound = 53;     // ENOENT on a file whose folder exists
-constexpr int DeviceIoError = 57;    // EIO and every error not listed here
+constexpr int DeviceIoError = 57;    // EIO, a page that is not a plain file, every error not listed here
 constexpr int DiskFull = 61;         // ENOSPC, EDQUOT, EFBIG
 constexpr int TooManyFiles = 67;     // EMFILE, ENFILE
 constexpr int RenameAcrossDrives = 74; // EXDEV

@@ -1,24 +1,24 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace tk {
 
 // The program's files are 8-bit text in the platform's default code page. A
-// file that is not valid in it (a register carried over from an older Latin-1
+// register that is not valid in it (one carried over from an older Latin-1
 // machine, say) is read as Latin-1 instead and written back the same way, so
 // that no name is ever rewritten as replacement characters.
 enum class TextEncoding { System, Latin1 };
 
-struct DecodedText
-{
-    QString text;
-    TextEncoding encoding = TextEncoding::System;
-};
-
-DecodedText decodeFileText(const QByteArray& bytes);
+bool isSystemText(QByteArrayView bytes);
+// A byte-order mark is kept as a character: only the reader of a whole file
+// may drop the one that opens it.
+QString decodeSystemText(QByteArrayView bytes);
 QByteArray encodeFileText(const QString& text, TextEncoding encoding = TextEncoding::System);
+// The characters of `text` that `encoding` cannot store, each once, in order.
+QString unstorableCharacters(const QString& text, TextEncoding encoding);
 
 // Leading and trailing blanks (the space character) only: tabs and other white
 // space are part of a value.
