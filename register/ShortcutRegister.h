@@ -16,6 +16,7 @@ inline const QString settingsFileName = QStringLiteral("tkshrtct.ini");
 inline const QString registerFileName = QStringLiteral("tkshrtct.dat");
 inline const QString newRegisterFileName = QStringLiteral("tkshrtct.new");
 inline const QString oldRegisterFileName = QStringLiteral("tkshrtct.old");
+inline const QString lockFileName = QStringLiteral("tkshrtct.lck");
 
 struct SiteSettings
 {
@@ -32,15 +33,16 @@ struct RegisterRecord
     QString yearName;
 
     // The form every line is written in: no blanks added, and no quotes unless a
-    // value holds a comma or a line break.
+    // value could not be read back without them.
     QString text() const;
+    void appendText(QString& line) const;
 };
 
 struct ShortcutRegister
 {
     QList<RegisterRecord> rows; // in file order, duplicates kept
-    QStringList YearList;       // distinct years, first-seen order
-    QStringList ClassList;      // distinct classes, first-seen order
+    QStringList years;          // distinct years, first-seen order
+    QStringList classes;        // distinct classes, first-seen order
     TextEncoding encoding = TextEncoding::System;
 
     int rowCount() const { return static_cast<int>(rows.size()); }

@@ -6,8 +6,8 @@
 
 namespace tk {
 
-// Why the program cannot start, in words for the school office: the file
-// concerned and what is wrong with it.
+// Why a settings or register file cannot be used, in words for the school
+// office: the file concerned and what is wrong with it.
 class StartupError : public std::runtime_error
 {
 public:
@@ -24,17 +24,19 @@ private:
 };
 
 // Both throw StartupError; neither writes anything.
-SiteSettings LoadSettings(const QString& appFolder);
-ShortcutRegister LoadRegister(const QString& appFolder);
+SiteSettings loadSettings(const QString& appFolder);
+ShortcutRegister loadRegister(const QString& appFolder);
+// The register as `bytes` hold it; `path` only names the file in a report.
+ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path);
 
 // Everything the load step reads, held by the window for the life of the process.
 struct SiteData
 {
-    QString appFolder; // native separators, as the operator sees paths
+    QString appFolder; // with "/" separators, as every path inside the program
     SiteSettings settings;
     ShortcutRegister shortcuts;
 };
 
-SiteData LoadSite(const QString& appFolder);
+SiteData loadSite(const QString& appFolder);
 
 } // namespace tk
