@@ -1,12 +1,9 @@
 #include "create/CreateCommand.h"
 
-#include "create/HomePage.h"
 #include "create/Messages.h"
-#include "create/StudentValues.h"
 #include "create/TemplateCopy.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
-#include "platform/UserDialogs.h"
 #include "register/RegisterUpdate.h"
 
 namespace tk {
@@ -34,8 +31,8 @@ CreateCommand::Outcome CreateCommand::run()
         return Outcome::ReturnToWindow;
 
     const StudentInputs inputs = m_readInputs();
-    classFolderPath = classFolderPathFor(m_site, inputs);
-    masterFolderPath = masterFolderPathFor(m_site);
+    m_classFolderPath = classFolderPathFor(m_site, inputs);
+    m_masterFolderPath = masterFolderPathFor(m_site);
 
     try {
         if (!masterPageLooksSound())
@@ -53,41 +50,44 @@ CreateCommand::Outcome CreateCommand::run()
 bool CreateCommand::confirm()
 {
     const StudentInputs inputs = m_readInputs();
-    folderName = folderNameFor(inputs);
-    studentFolderPath = studentFolderPathFor(m_site, inputs, folderName);
-    if (const auto refusal = refusalFor(inputs, folderName, m_site.shortcuts.rowCount())) {
-        m_dialogs.show(messages::refusalTitle, *refusal, MessageStyle::Error);
+    m_studentFolderPath = studentFolderPathFor(m_site, inputs);
+    if (const auto refusal = refusalFor(inputs, m_site.shortcuts)) {
+        refuse(*refusal);
         return false;
     }
-    const QString question = confirmationText(inputs, studentFolderPath);
+    const QString question = confirmationText(inputs, m_studentFolderPath);
     return m_dialogs.show(messages::confirmTitle, question, MessageStyle::Question) != Answer::No;
 }
 
 bool CreateCommand::masterPageLooksSound()
 {
-    if (pageLooksSound(masterFolderPath))
+    if (pageLooksSound(m_masterFolderPath))
         return true;
-    m_dialogs.show(messages::concernTitle, messages::masterPageConcern(masterFolderPath),
+    m_dialogs.show(messages::concernTitle, messages::masterPageConcern(m_masterFolderPath),
                    MessageStyle::Error);
     return false;
 }
 
 CreateCommand::Outcome CreateCommand::createStudent()
 {
-    if (!pageLooksSound(classFolderPath)) {
+    if (!pageLooksSound(m_classFolderPath)) {
         m_dialogs.show(messages::concernTitle, messages::classPageConcern(), MessageStyle::Error);
         return Outcome::ReturnToWindow;
     }
-    files::makeFolder(studentFolderPath);
-    copyTemplate(masterFolderPath, studentFolderPath);
+    // Held from before the folder is made until the register names it, so
+    // that a refusal leaves nothing half made and no other copy's row is lost.
+    std::optional<RegisterLock> lock = RegisterLock::acquire(m_site.appFolder);
+    if (!lock)
+        return refuse(messages::registerLocked(RegisterLock::pathIn(m_site.appFolder)));
+    const std::optional<ShortcutRegister> current = registerUnderLock();
+    if (!current)
+        return Outcome::ReturnToWindow;
+    if (const auto refusal = refusalFor(m_readInputs(), *current))
+        return refuse(*refusal);
 
-    fullName = fullNameFor(m_readInputs());
-    PersonaliseHomePage(studentFolderPath, fullName);
-
-    const StudentInputs inputs = m_readInputs();
-    accountName = accountNameFor(inputs);
-    UpdateRegister(m_site.appFolder, m_site.shortcuts,
-                   newRecordFor(inputs, accountName, folderName));
+    buildStudentFolder(m_masterFolderPath, m_studentFolderPath, fullNameFor(m_readInputs()));
+    updateRegister(m_site.appFolder, *current, newRecordFor(m_readInputs()), *lock);
+    lock.reset();
 
     const StudentInputs shown = m_readInputs();
     return showAndEnd(messages::successTitle,
@@ -95,10 +95,22 @@ CreateCommand::Outcome CreateCommand::createStudent()
                       MessageStyle::Information);
 }
 
+// Another copy may have added students since this one started: their rows
+// are what the new one goes in among.
+std::optional<ShortcutRegister> CreateCommand::registerUnderLock()
+{
+    try {
+        return loadRegister(m_site.appFolder);
+    } catch (const StartupError& error) {
+        refuse(messages::registerUnreadable(error.problem()));
+        return std::nullopt;
+    }
+}
+
 CreateCommand::Outcome CreateCommand::masterCheckHandler(const NumberedFailure& failure)
 {
     if (isMissingPath(failure.number()))
-        return showAndEnd(messages::masterMissingTitle, messages::masterMissing(masterFolderPath));
+        return showAndEnd(messages::masterMissingTitle, messages::masterMissing(m_masterFolderPath));
     return endAfterFailure(failure);
 }
 
@@ -116,6 +128,12 @@ CreateCommand::Outcome CreateCommand::endAfterFailure(const NumberedFailure& fai
     if (failure.number() == FailureNumber::PathFileAccess)
         return showAndEnd(messages::problemTitle, messages::problem());
     return showAndEnd(messages::seriousTitle, messages::seriousError(failure.number()));
+}
+
+CreateCommand::Outcome CreateCommand::refuse(const QString& text)
+{
+    m_dialogs.show(messages::refusalTitle, text, MessageStyle::Error);
+    return Outcome::ReturnToWindow;
 }
 
 CreateCommand::Outcome CreateCommand::showAndEnd(const QString& title, const QString& text,

@@ -1,31 +1,23 @@
 #pragma once
 
+#include "create/StudentValues.h"
 #include "platform/UserDialogs.h"
-#include "register/SiteFiles.h"
 
 #include <functional>
+#include <optional>
 
 namespace tk {
 
 class NumberedFailure;
+class RegisterLock;
 
-// What the operator has typed or picked, read from the window's controls.
-struct StudentInputs
-{
-    QString surname;      // Text1
-    QString givenName;    // Text2
-    QString loginAccount; // Text3
-    QString year;         // Combo1
-    QString className;    // Combo2
-};
-
-// The Create command: one student, start to finish, on the window's thread.
+// The Create command: one student, start to finish, on the caller's thread.
 class CreateCommand
 {
 public:
     enum class Outcome { ReturnToWindow, EndProgram };
 
-    // `readInputs` is called afresh wherever the command reads the controls.
+    // `readInputs` is called afresh wherever the command reads the inputs.
     CreateCommand(const SiteData& site, std::function<StudentInputs()> readInputs,
                   UserDialogs& dialogs);
 
@@ -36,9 +28,11 @@ private:
     bool confirm();
     bool masterPageLooksSound();
     Outcome createStudent();
+    std::optional<ShortcutRegister> registerUnderLock();
     Outcome masterCheckHandler(const NumberedFailure& failure);
     Outcome creationHandler(const NumberedFailure& failure);
     Outcome endAfterFailure(const NumberedFailure& failure);
+    Outcome refuse(const QString& text);
     Outcome showAndEnd(const QString& title, const QString& text,
                        MessageStyle style = MessageStyle::Error);
 
@@ -46,12 +40,9 @@ private:
     std::function<StudentInputs()> m_readInputs;
     UserDialogs& m_dialogs;
 
-    QString folderName;
-    QString studentFolderPath;
-    QString classFolderPath;
-    QString masterFolderPath;
-    QString fullName;
-    QString accountName;
+    QString m_studentFolderPath;
+    QString m_classFolderPath;
+    QString m_masterFolderPath;
 };
 
 } // namespace tk

@@ -3,19 +3,50 @@
 #include "platform/FileServices.h"
 #include "platform/SystemText.h"
 
+#include <cstring>
+
 namespace tk {
 
 namespace {
 
-// Length of the line end at `at`, or 0.
-int lineEndLength(const QByteArray& page, qsizetype at)
+// Finds line ends with memchr, which is many times faster than a byte loop
+// on a large page; each of the two searches runs once over the page.
+class LineEnds
 {
-    if (page.at(at) == '\n')
-        return 1;
-    if (page.at(at) != '\r')
-        return 0;
-    return at + 1 < page.size() && page.at(at + 1) == '\n' ? 2 : 1;
-}
+public:
+    explicit LineEnds(QByteArrayView page)
+        : m_page(page)
+    {
+    }
+
+    // The first line end at or after `from`, or the page's size.
+    qsizetype next(qsizetype from)
+    {
+        m_cr = search('\r', from, m_cr);
+        m_lf = search('\n', from, m_lf);
+        return std::min(m_cr, m_lf);
+    }
+
+    qsizetype lengthAt(qsizetype at) const
+    {
+        const bool crLf = m_page.at(at) == '\r' && at + 1 < m_page.size() && m_page.at(at + 1) == '\n';
+        return crLf ? 2 : 1;
+    }
+
+private:
+    qsizetype search(char wanted, qsizetype from, qsizetype known) const
+    {
+        if (known >= from)
+            return known;
+        const void* found = std::memchr(m_page.data() + from, wanted,
+                                        static_cast<size_t>(m_page.size() - from));
+        return found ? static_cast<const char*>(found) - m_page.data() : m_page.size();
+    }
+
+    QByteArrayView m_page;
+    qsizetype m_cr = -1;
+    qsizetype m_lf = -1;
+};
 
 void appendPersonalisedLine(QByteArray& out, QByteArrayView line, const QByteArray& name)
 {
@@ -35,28 +66,28 @@ void appendPersonalisedLine(QByteArray& out, QByteArrayView line, const QByteArr
 QByteArray personalisedPage(const QByteArray& page, const QByteArray& name)
 {
     QByteArray out;
-    out.reserve(page.size() + page.size() / 16 + name.size() * 4);
+    out.reserve(page.size() + page.size() / 8 + name.size() * 4 + 2);
+    const QByteArrayView view(page);
+    LineEnds lineEnds(view);
     qsizetype lineStart = 0;
-    for (qsizetype i = 0; i < page.size(); ++i) {
-        const int endLength = lineEndLength(page, i);
-        if (endLength == 0)
-            continue;
-        appendPersonalisedLine(out, QByteArrayView(page).sliced(lineStart, i - lineStart), name);
-        i += endLength - 1;
-        lineStart = i + 1;
+    while (lineStart < view.size()) {
+        const qsizetype end = lineEnds.next(lineStart);
+        appendPersonalisedLine(out, view.sliced(lineStart, end - lineStart), name);
+        lineStart = end < view.size() ? end + lineEnds.lengthAt(end) : end;
     }
-    if (lineStart < page.size())
-        appendPersonalisedLine(out, QByteArrayView(page).sliced(lineStart), name);
     return out;
 }
 
-void PersonaliseHomePage(const QString& studentFolderPath, const QString& fullName)
+void personaliseHomePage(const QString& studentFolderPath, const QString& fullName)
 {
     const QString homePage = joinPath(studentFolderPath, QStringLiteral("index.htm"));
     const QString tempPage = joinPath(studentFolderPath, QStringLiteral("temp.htm"));
     const QByteArray page = files::readWholeFile(homePage);
 
-    files::OutputFile out(tempPage, files::OutputFile::Mode::CreateOrEmpty);
+    // The template may hold a temp.htm of its own, even a link: the name is
+    // removed and made afresh, so that nothing is written through a link.
+    files::removeFileIfPresent(tempPage);
+    files::File out(tempPage, files::File::Mode::CreateNew);
     out.write(personalisedPage(page, encodeFileText(fullName)));
     out.sync();
     out.close();

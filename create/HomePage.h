@@ -14,6 +14,6 @@ QByteArray personalisedPage(const QByteArray& page, const QByteArray& name);
 
 // Rewrites index.htm in the student folder through temp.htm, which then takes
 // its place in one atomic rename. Throws NumberedFailure.
-void PersonaliseHomePage(const QString& studentFolderPath, const QString& fullName);
+void personaliseHomePage(const QString& studentFolderPath, const QString& fullName);
 
 } // namespace tk

@@ -1,11 +1,13 @@
 #include "create/Messages.h"
 
+#include "platform/FileServices.h"
+
 namespace tk::messages {
 
 QString masterPageConcern(const QString& masterFolderPath)
 {
     return QStringLiteral("The index.htm file which is the master student page located in ")
-        + masterFolderPath
+        + nativePath(masterFolderPath)
         + QStringLiteral(" - appears to be corrupt.  You may want to verify this and restore "
                          "from backup if necessary");
 }
@@ -18,7 +20,7 @@ QString classPageConcern()
 
 QString masterMissing(const QString& masterFolderPath)
 {
-    return QStringLiteral("The path ") + masterFolderPath
+    return QStringLiteral("The path ") + nativePath(masterFolderPath)
         + QStringLiteral(" does not appear to exist, or is empty.  This utility cannot "
                          "continue.  Did you create your Ilvantis structure using v4.0 or "
                          "later?  If yes, you will need to restore this folder from your "
@@ -55,6 +57,22 @@ QString success(const QString& fullName, const QString& classText)
         + QStringLiteral(" to add a link to their new webpage.  The link on the class page "
                          "cannot be created by this utility and must be done manually.  Click "
                          "OK to exit.");
+}
+
+QString registerLocked(const QString& lockFilePath)
+{
+    return QStringLiteral("Another copy of this utility is adding a student to the register file "
+                          "tkshrtct.dat right now.  Please wait a moment and press Create again.  "
+                          "If no other copy is running, delete the lock file ")
+        + nativePath(lockFilePath) + QStringLiteral(" and try again.");
+}
+
+QString registerUnreadable(const QString& problem)
+{
+    return QStringLiteral("The register file tkshrtct.dat was changed by another program since "
+                          "this utility started, and it can no longer be read.  Nothing has been "
+                          "created.")
+        + QStringLiteral("\r\n\r\n") + problem;
 }
 
 } // namespace tk::messages

@@ -8,6 +8,8 @@ namespace tk {
 // place to change it for a school's own help desk.
 inline const QString supportEmailAddress = QStringLiteral("support@ilvantis.example");
 
+// Paths are passed as the program holds them; the texts show them as the
+// operator reads paths.
 namespace messages {
 
 inline const QString confirmTitle = QStringLiteral("Please Verify");
@@ -26,6 +28,8 @@ QString problem();
 QString invalidPath();
 QString seriousError(int failureNumber);
 QString success(const QString& fullName, const QString& classText);
+QString registerLocked(const QString& lockFilePath);
+QString registerUnreadable(const QString& problem);
 
 } // namespace messages
 } // namespace tk

@@ -3,8 +3,6 @@
 #include "platform/FileServices.h"
 #include "platform/SystemText.h"
 
-#include <QDir>
-
 namespace tk {
 
 namespace {
@@ -22,32 +20,9 @@ struct Field
     QString value;
 };
 
-std::optional<QString> pathSegmentRefusal(const Field& field)
-{
-    for (const QChar separator : {QLatin1Char('/'), QLatin1Char('\\')}) {
-        if (field.value.contains(separator))
-            return QStringLiteral("The %1 holds the character \"%2\", which would put the "
-                                  "student's folder outside the Ilvantis structure.  Please "
-                                  "remove it and try again.")
-                .arg(field.label, separator);
-    }
-    const QString segment = trimBlanks(field.value);
-    if (segment == QLatin1String(".") || segment == QLatin1String(".."))
-        return QStringLiteral("The %1 may not be \"%2\": that would put the student's folder "
-                              "outside the Ilvantis structure.  Please change it and try again.")
-            .arg(field.label, segment);
-    return std::nullopt;
-}
+using Refusal = std::optional<QString>;
 
-std::optional<QString> blankRefusal(const Field& field)
-{
-    if (!trimBlanks(field.value).isEmpty())
-        return std::nullopt;
-    return QStringLiteral("The %1 is blank.  Please choose or type one and try again.")
-        .arg(field.label);
-}
-
-std::optional<QString> registerRefusal(const Field& field)
+Refusal registerRefusal(const Field& field)
 {
     const struct
     {
@@ -66,6 +41,106 @@ std::optional<QString> registerRefusal(const Field& field)
     return std::nullopt;
 }
 
+Refusal controlCharacterRefusal(const Field& field)
+{
+    for (const QChar c : field.value) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("The %1 holds a control character (code %2), which no folder "
+                                  "name or register line may hold.  Please remove it and try "
+                                  "again.")
+                .arg(field.label, QString::number(c.unicode()));
+    }
+    return std::nullopt;
+}
+
+Refusal blankRefusal(const Field& field)
+{
+    if (!trimBlanks(field.value).isEmpty())
+        return std::nullopt;
+    return QStringLiteral("The %1 is blank.  Please choose or type one and try again.")
+        .arg(field.label);
+}
+
+Refusal pathSegmentRefusal(const Field& field)
+{
+    for (const QChar separator : {QLatin1Char('/'), QLatin1Char('\\')}) {
+        if (field.value.contains(separator))
+            return QStringLiteral("The %1 holds the character \"%2\", which would put the "
+                                  "student's folder outside the Ilvantis structure.  Please "
+                                  "remove it and try again.")
+                .arg(field.label, separator);
+    }
+    const QString segment = trimBlanks(field.value);
+    if (segment == QLatin1String(".") || segment == QLatin1String(".."))
+        return QStringLiteral("The %1 may not be \"%2\": that would put the student's folder "
+                              "outside the Ilvantis structure.  Please change it and try again.")
+            .arg(field.label, segment);
+    return std::nullopt;
+}
+
+// The same intranet must work whichever machine serves it, and Windows file
+// systems refuse these characters in a name and drop a trailing dot.
+Refusal windowsNameRefusal(const Field& field)
+{
+    for (const QChar c : QStringLiteral("<>:\"|?*")) {
+        if (field.value.contains(c))
+            return QStringLiteral("The %1 holds the character \"%2\", which Windows does not "
+                                  "allow in a folder name.  Please remove it and try again.")
+                .arg(field.label, c);
+    }
+    if (trimBlanks(field.value).endsWith(QLatin1Char('.')))
+        return QStringLiteral("The %1 ends with a dot, which Windows drops from a folder name.  "
+                              "Please remove it and try again.")
+            .arg(field.label);
+    return std::nullopt;
+}
+
+Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
+{
+    const QString unstorable = unstorableCharacters(field.value, registerEncoding)
+        + unstorableCharacters(field.value, TextEncoding::System);
+    if (unstorable.isEmpty())
+        return std::nullopt;
+    return QStringLiteral("The %1 holds the characters \"%2\", which the register file "
+                          "tkshrtct.dat cannot store in its character set.  Please type the name "
+                          "without them and try again.")
+        .arg(field.label, unstorable);
+}
+
+Refusal limitRefusal(const StudentInputs& inputs, const ShortcutRegister& shortcuts)
+{
+    if (shortcuts.rowCount() >= maxRegisterRows)
+        return QStringLiteral("The register file tkshrtct.dat already holds %1 students, the "
+                              "most that this utility can read back.  No more students can be "
+                              "added to it.")
+            .arg(maxRegisterRows);
+    const struct
+    {
+        const QStringList& names;
+        QString value;
+        int limit;
+        const char* what;
+    } lists[] = {{shortcuts.years, trimBlanks(inputs.year), maxYears, "years"},
+                 {shortcuts.classes, trimBlanks(inputs.className), maxClasses, "classes"}};
+    for (const auto& list : lists) {
+        if (list.names.size() >= list.limit && !list.names.contains(list.value))
+            return QStringLiteral("The register file tkshrtct.dat already names %1 different "
+                                  "%2, the most that this utility can read back.  Please choose "
+                                  "one of them.")
+                .arg(QString::number(list.limit), QLatin1String(list.what));
+    }
+    return std::nullopt;
+}
+
+template<typename Check, typename... Extra>
+Refusal firstRefusal(std::initializer_list<Field> fields, Check check, const Extra&... extra)
+{
+    for (const Field& field : fields)
+        if (Refusal refusal = check(field, extra...))
+            return refusal;
+    return std::nullopt;
+}
+
 } // namespace
 
 QString folderNameFor(const StudentInputs& inputs)
@@ -81,10 +156,9 @@ QString classFolderPathFor(const SiteData& site, const StudentInputs& inputs)
                     trimBlanks(inputs.className));
 }
 
-QString studentFolderPathFor(const SiteData& site, const StudentInputs& inputs,
-                             const QString& folderName)
+QString studentFolderPathFor(const SiteData& site, const StudentInputs& inputs)
 {
-    return joinPath(classFolderPathFor(site, inputs), folderName);
+    return joinPath(classFolderPathFor(site, inputs), folderNameFor(inputs));
 }
 
 QString masterFolderPathFor(const SiteData& site)
@@ -105,10 +179,10 @@ QString accountNameFor(const StudentInputs& inputs)
     return trimBlanks(inputs.surname) + QLatin1Char(' ') + trimBlanks(inputs.givenName);
 }
 
-RegisterRecord newRecordFor(const StudentInputs& inputs, const QString& accountName,
-                            const QString& folderName)
+RegisterRecord newRecordFor(const StudentInputs& inputs)
 {
-    return {accountName, folderName, trimBlanks(inputs.className), trimBlanks(inputs.year)};
+    return {accountNameFor(inputs), folderNameFor(inputs), trimBlanks(inputs.className),
+            trimBlanks(inputs.year)};
 }
 
 QString confirmationText(const StudentInputs& inputs, const QString& studentFolderPath)
@@ -123,37 +197,35 @@ QString confirmationText(const StudentInputs& inputs, const QString& studentFold
             + crLf
         : QStringLiteral("The tkshrtct.dat file will include the login account name of ") + login
             + QLatin1Char('.') + crLf;
-    return opening + crLf + studentFolderPath + crLf + loginSentence + crLf
+    return opening + crLf + nativePath(studentFolderPath) + crLf + loginSentence + crLf
         + QStringLiteral("Are you sure you want to do this?");
 }
 
-std::optional<QString> refusalFor(const StudentInputs& inputs, const QString& folderName,
-                                  int registerRows)
+Refusal refusalFor(const StudentInputs& inputs, const ShortcutRegister& shortcuts)
 {
+    const QString folderName = folderNameFor(inputs);
     const Field givenName{QStringLiteral("Given or Preferred Name"), inputs.givenName};
     const Field surname{QStringLiteral("New Student's Surname"), inputs.surname};
     const Field year{QStringLiteral("Scholastic Year"), inputs.year};
     const Field className{QStringLiteral("Class"), inputs.className};
     const Field login{QStringLiteral("Individual Login Account"), inputs.loginAccount};
-    const Field folder{QStringLiteral("student's folder name \"") + folderName
-                           + QLatin1Char('"'),
+    const Field folder{QStringLiteral("student's folder name \"") + folderName + QLatin1Char('"'),
                        folderName};
+    const auto everyField = {givenName, surname, year, className, login};
 
-    for (const Field& field : {givenName, surname, year, className, login})
-        if (auto refusal = registerRefusal(field))
-            return refusal;
-    for (const Field& field : {year, className})
-        if (auto refusal = blankRefusal(field))
-            return refusal;
-    for (const Field& field : {givenName, surname, year, className, folder})
-        if (auto refusal = pathSegmentRefusal(field))
-            return refusal;
-    if (registerRows >= maxRegisterRows)
-        return QStringLiteral("The register file tkshrtct.dat already holds %1 students, the "
-                              "most that this utility can read back.  No more students can be "
-                              "added to it.")
-            .arg(maxRegisterRows);
-    return std::nullopt;
+    if (Refusal r = firstRefusal(everyField, registerRefusal))
+        return r;
+    if (Refusal r = firstRefusal(everyField, controlCharacterRefusal))
+        return r;
+    if (Refusal r = firstRefusal({givenName, surname, year, className}, blankRefusal))
+        return r;
+    if (Refusal r = firstRefusal({givenName, surname, year, className, folder}, pathSegmentRefusal))
+        return r;
+    if (Refusal r = firstRefusal({year, className, folder}, windowsNameRefusal))
+        return r;
+    if (Refusal r = firstRefusal(everyField, encodingRefusal, shortcuts.encoding))
+        return r;
+    return limitRefusal(inputs, shortcuts);
 }
 
 } // namespace tk

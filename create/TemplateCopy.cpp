@@ -1,9 +1,8 @@
 #include "create/TemplateCopy.h"
 
+#include "create/HomePage.h"
 #include "platform/FileServices.h"
 #include "platform/FolderCopy.h"
-
-#include <QDir>
 
 namespace tk {
 
@@ -13,13 +12,13 @@ bool pageLooksSound(const QString& folderPath)
         >= corruptPageThreshold;
 }
 
-void copyTemplate(const QString& masterFolderPath, const QString& studentFolderPath)
+void buildStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
+                        const QString& fullName)
 {
-    FileSystemObject fileSystem;
-    const QString source = joinPath(masterFolderPath, QStringLiteral("*"));
-    const QString destination = studentFolderPath + QDir::separator();
-    fileSystem.CopyFolder(source, destination, true);
-    fileSystem.CopyFile(source, destination, true);
+    files::makeFolder(studentFolderPath);
+    copyFolderContents(masterFolderPath, studentFolderPath);
+    personaliseHomePage(studentFolderPath, fullName);
+    files::syncFileSystemOf(studentFolderPath);
 }
 
 } // namespace tk

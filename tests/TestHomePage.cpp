@@ -7,9 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
 
 #include <cerrno>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace tk;
 
@@ -24,6 +28,8 @@ private slots:
     void keepsLongLinesWhole();
     void rewritesThePageInPlace();
     void aFailedRenameLeavesTheTemplatePage();
+    void neverWritesThroughATempPageLink();
+    void aPageThatIsNotAPlainFileIsAFailure();
 };
 
 void TestHomePage::replacesTheFirstPlaceholderOfEachLine_data()
@@ -84,11 +90,11 @@ void TestHomePage::keepsLongLinesWhole()
 void TestHomePage::rewritesThePageInPlace()
 {
     QTemporaryDir dir;
-    const QString folder = QDir::toNativeSeparators(dir.path());
+    const QString folder = dir.path();
     tktest::writeFile(dir.filePath("index.htm"), "<h1>New Student</h1>\r\n");
     tktest::writeFile(dir.filePath("temp.htm"), "stale page from the template");
 
-    PersonaliseHomePage(folder, QString::fromUtf8("Zoë Müller"));
+    personaliseHomePage(folder, QString::fromUtf8("Zoë Müller"));
 
     QCOMPARE(tktest::readFile(dir.filePath("index.htm")),
              QString::fromUtf8("<h1>Zoë Müller</h1>\r\n").toLocal8Bit());
@@ -103,12 +109,45 @@ void TestHomePage::aFailedRenameLeavesTheTemplatePage()
     tktest::writeFile(dir.filePath("index.htm"), original);
     faults::failOn(FileOp::Rename, EACCES);
     try {
-        PersonaliseHomePage(QDir::toNativeSeparators(dir.path()), "Jo Lee");
+        personaliseHomePage(dir.path(), "Jo Lee");
         QFAIL("the rename did not fail");
     } catch (const NumberedFailure& failure) {
         QCOMPARE(failure.number(), FailureNumber::PathFileAccess);
     }
     QCOMPARE(tktest::readFile(dir.filePath("index.htm")), original);
+}
+
+// A template may hold anything, links included: nothing outside the student's
+// folder may be written through one, and index.htm must end a plain file.
+void TestHomePage::neverWritesThroughATempPageLink()
+{
+    QTemporaryDir dir;
+    tktest::writeFile(dir.filePath("index.htm"), "<h1>New Student</h1>\r\n");
+    tktest::writeFile(dir.filePath("outside.htm"), "not the student's");
+    QVERIFY(QFile::link(dir.filePath("outside.htm"), dir.filePath("temp.htm")));
+
+    personaliseHomePage(dir.path(), "Jo Lee");
+
+    QCOMPARE(tktest::readFile(dir.filePath("outside.htm")), QByteArray("not the student's"));
+    QVERIFY(!QFileInfo(dir.filePath("index.htm")).isSymLink());
+    QCOMPARE(tktest::readFile(dir.filePath("index.htm")), QByteArray("<h1>Jo Lee</h1>\r\n"));
+}
+
+void TestHomePage::aPageThatIsNotAPlainFileIsAFailure()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("index.htm")).constData(), 0644) == 0);
+    try {
+        personaliseHomePage(dir.path(), "Jo Lee"); // would wait for a writer for ever
+        QFAIL("a pipe was read as a page");
+    } catch (const NumberedFailure& failure) {
+        QCOMPARE(failure.number(), FailureNumber::DeviceIoError);
+    }
+    QCOMPARE(files::openFileCount(), 0);
+#else
+    QSKIP("pipes have no names in a folder on Windows");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestHomePage)

@@ -65,12 +65,12 @@ Intranet::Intranet()
 
 QString Intranet::root() const
 {
-    return QDir::toNativeSeparators(m_dir.path());
+    return m_dir.path();
 }
 
 QString Intranet::path(const QString& relative) const
 {
-    return QDir::toNativeSeparators(m_dir.filePath(relative));
+    return m_dir.filePath(relative);
 }
 
 QString Intranet::classFolder(const QString& year, const QString& className) const
@@ -85,7 +85,7 @@ void Intranet::writeRegister(const QByteArray& bytes)
 
 tk::SiteData Intranet::load() const
 {
-    return tk::LoadSite(root());
+    return tk::loadSite(root());
 }
 
 } // namespace tktest

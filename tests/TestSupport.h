@@ -25,7 +25,7 @@ class Intranet
 public:
     Intranet();
 
-    QString root() const; // native separators, as the program sees its folder
+    QString root() const; // "/" separators, as every path inside the program
     QString path(const QString& relative) const;
     QString masterFolder() const { return path(QStringLiteral("2026/masterstudent")); }
     QString classFolder(const QString& year, const QString& className) const;
