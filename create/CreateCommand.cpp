@@ -27,6 +27,8 @@ CreateCommand::CreateCommand(const SiteData& site, std::function<StudentInputs()
 
 CreateCommand::Outcome CreateCommand::run()
 {
+    m_folderMade = false;
+    m_ending = Ending::Declined;
     if (!confirm())
         return Outcome::ReturnToWindow;
 
@@ -63,35 +65,35 @@ bool CreateCommand::masterPageLooksSound()
 {
     if (pageLooksSound(m_masterFolderPath))
         return true;
-    m_dialogs.show(messages::concernTitle, messages::masterPageConcern(m_masterFolderPath),
-                   MessageStyle::Error);
+    warn(messages::masterPageConcern(m_masterFolderPath));
     return false;
 }
 
 CreateCommand::Outcome CreateCommand::createStudent()
 {
-    if (!pageLooksSound(m_classFolderPath)) {
-        m_dialogs.show(messages::concernTitle, messages::classPageConcern(), MessageStyle::Error);
-        return Outcome::ReturnToWindow;
-    }
+    if (!pageLooksSound(m_classFolderPath))
+        return warn(messages::classPageConcern());
     // Held from before the folder is made until the register names it, so
     // that a refusal leaves nothing half made and no other copy's row is lost.
     std::optional<RegisterLock> lock = RegisterLock::acquire(m_site.appFolder);
     if (!lock)
-        return refuse(messages::registerLocked(RegisterLock::pathIn(m_site.appFolder)));
+        return refuse(messages::registerLocked(RegisterLock::pathIn(m_site.appFolder)),
+                      Ending::FailedBeforeChange);
     const std::optional<ShortcutRegister> current = registerUnderLock();
     if (!current)
         return Outcome::ReturnToWindow;
     if (const auto refusal = refusalFor(m_readInputs(), *current))
         return refuse(*refusal);
 
-    buildStudentFolder(m_masterFolderPath, m_studentFolderPath, fullNameFor(m_readInputs()));
+    files::makeFolder(m_studentFolderPath);
+    m_folderMade = true;
+    fillStudentFolder(m_masterFolderPath, m_studentFolderPath, fullNameFor(m_readInputs()));
     updateRegister(m_site.appFolder, *current, newRecordFor(m_readInputs()), *lock);
     lock.reset();
 
     const StudentInputs shown = m_readInputs();
     return showAndEnd(messages::successTitle,
-                      messages::success(fullNameFor(shown), shown.className),
+                      messages::success(fullNameFor(shown), shown.className), Ending::Added,
                       MessageStyle::Information);
 }
 
@@ -102,7 +104,7 @@ std::optional<ShortcutRegister> CreateCommand::registerUnderLock()
     try {
         return loadRegister(m_site.appFolder);
     } catch (const StartupError& error) {
-        refuse(messages::registerUnreadable(error.problem()));
+        refuse(messages::registerUnreadable(error.problem()), Ending::FailedBeforeChange);
         return std::nullopt;
     }
 }
@@ -110,7 +112,8 @@ std::optional<ShortcutRegister> CreateCommand::registerUnderLock()
 CreateCommand::Outcome CreateCommand::masterCheckHandler(const NumberedFailure& failure)
 {
     if (isMissingPath(failure.number()))
-        return showAndEnd(messages::masterMissingTitle, messages::masterMissing(m_masterFolderPath));
+        return showAndEnd(messages::masterMissingTitle, messages::masterMissing(m_masterFolderPath),
+                          Ending::PageOrPathProblem);
     return endAfterFailure(failure);
 }
 
@@ -119,26 +122,40 @@ CreateCommand::Outcome CreateCommand::creationHandler(const NumberedFailure& fai
     if (!isMissingPath(failure.number()))
         return endAfterFailure(failure);
     files::closeAllFiles();
+    m_ending = failureEnding(Ending::PageOrPathProblem);
     m_dialogs.show(messages::invalidPathTitle, messages::invalidPath(), MessageStyle::Error);
     return Outcome::ReturnToWindow;
 }
 
 CreateCommand::Outcome CreateCommand::endAfterFailure(const NumberedFailure& failure)
 {
-    if (failure.number() == FailureNumber::PathFileAccess)
-        return showAndEnd(messages::problemTitle, messages::problem());
-    return showAndEnd(messages::seriousTitle, messages::seriousError(failure.number()));
+    const messages::Box box = messages::failureBox(failure.number());
+    return showAndEnd(box.title, box.text, failureEnding(Ending::FailedBeforeChange));
 }
 
-CreateCommand::Outcome CreateCommand::refuse(const QString& text)
+CreateCommand::Ending CreateCommand::failureEnding(Ending beforeChange) const
 {
+    return m_folderMade ? Ending::FailedAfterChange : beforeChange;
+}
+
+CreateCommand::Outcome CreateCommand::refuse(const QString& text, Ending ending)
+{
+    m_ending = ending;
     m_dialogs.show(messages::refusalTitle, text, MessageStyle::Error);
     return Outcome::ReturnToWindow;
 }
 
-CreateCommand::Outcome CreateCommand::showAndEnd(const QString& title, const QString& text,
-                                                 MessageStyle style)
+CreateCommand::Outcome CreateCommand::warn(const QString& text)
 {
+    m_ending = Ending::PageOrPathProblem;
+    m_dialogs.show(messages::concernTitle, text, MessageStyle::Error);
+    return Outcome::ReturnToWindow;
+}
+
+CreateCommand::Outcome CreateCommand::showAndEnd(const QString& title, const QString& text,
+                                                 Ending ending, MessageStyle style)
+{
+    m_ending = ending;
     m_dialogs.show(title, text, style);
     files::closeAllFiles();
     return Outcome::EndProgram;

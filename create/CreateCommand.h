@@ -16,6 +16,15 @@ class CreateCommand
 {
 public:
     enum class Outcome { ReturnToWindow, EndProgram };
+    // How the run ended, for a caller that reports more than the window does.
+    enum class Ending {
+        Added,
+        Declined,           // the question was answered No
+        InputRefused,       // nothing changed
+        PageOrPathProblem,  // a damaged or missing page, year or class; nothing changed
+        FailedBeforeChange, // nothing changed
+        FailedAfterChange,  // the student's folder was made, whole or not
+    };
 
     // `readInputs` is called afresh wherever the command reads the inputs.
     CreateCommand(const SiteData& site, std::function<StudentInputs()> readInputs,
@@ -23,6 +32,7 @@ public:
 
     // Every file is closed before EndProgram is returned.
     Outcome run();
+    Ending ending() const { return m_ending; }
 
 private:
     bool confirm();
@@ -32,9 +42,11 @@ private:
     Outcome masterCheckHandler(const NumberedFailure& failure);
     Outcome creationHandler(const NumberedFailure& failure);
     Outcome endAfterFailure(const NumberedFailure& failure);
-    Outcome refuse(const QString& text);
-    Outcome showAndEnd(const QString& title, const QString& text,
+    Outcome refuse(const QString& text, Ending ending = Ending::InputRefused);
+    Outcome warn(const QString& text);
+    Outcome showAndEnd(const QString& title, const QString& text, Ending ending,
                        MessageStyle style = MessageStyle::Error);
+    Ending failureEnding(Ending beforeChange) const;
 
     const SiteData& m_site;
     std::function<StudentInputs()> m_readInputs;
@@ -43,6 +55,8 @@ private:
     QString m_studentFolderPath;
     QString m_classFolderPath;
     QString m_masterFolderPath;
+    bool m_folderMade = false;
+    Ending m_ending = Ending::Declined;
 };
 
 } // namespace tk

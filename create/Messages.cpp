@@ -1,6 +1,7 @@
 #include "create/Messages.h"
 
 #include "platform/FileServices.h"
+#include "platform/NumberedFailure.h"
 
 namespace tk::messages {
 
@@ -65,6 +66,13 @@ QString registerLocked(const QString& lockFilePath)
                           "tkshrtct.dat right now.  Please wait a moment and press Create again.  "
                           "If no other copy is running, delete the lock file ")
         + nativePath(lockFilePath) + QStringLiteral(" and try again.");
+}
+
+Box failureBox(int failureNumber)
+{
+    if (failureNumber == FailureNumber::PathFileAccess)
+        return {problemTitle, problem()};
+    return {seriousTitle, seriousError(failureNumber)};
 }
 
 QString registerUnreadable(const QString& problem)

@@ -29,6 +29,15 @@ QString invalidPath();
 QString seriousError(int failureNumber);
 QString success(const QString& fullName, const QString& classText);
 QString registerLocked(const QString& lockFilePath);
+
+struct Box
+{
+    QString title;
+    QString text;
+};
+// What a failure of the given number tells the operator, once the year and
+// class are known to exist: a refusal of access or a serious error.
+Box failureBox(int failureNumber);
 QString registerUnreadable(const QString& problem);
 
 } // namespace messages

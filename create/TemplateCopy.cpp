@@ -12,10 +12,9 @@ bool pageLooksSound(const QString& folderPath)
         >= corruptPageThreshold;
 }
 
-void buildStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
-                        const QString& fullName)
+void fillStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
+                       const QString& fullName)
 {
-    files::makeFolder(studentFolderPath);
     copyFolderContents(masterFolderPath, studentFolderPath);
     personaliseHomePage(studentFolderPath, fullName);
     files::syncFileSystemOf(studentFolderPath);

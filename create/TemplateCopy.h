@@ -9,11 +9,11 @@ namespace tk {
 constexpr qint64 corruptPageThreshold = 100;
 bool pageLooksSound(const QString& folderPath);
 
-// Makes the student's folder, fills it with the whole master template and
+// Fills the freshly made student folder with the whole master template and
 // puts the student's name into its home page. Everything in it is on the
 // disk when this returns, so that the register never names a student whose
 // files a power cut could still take. Throws NumberedFailure.
-void buildStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
-                        const QString& fullName);
+void fillStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
+                       const QString& fullName);
 
 } // namespace tk

@@ -9,6 +9,8 @@
 #include <QSysInfo>
 #include <QThread>
 
+#include <algorithm>
+
 namespace tk {
 
 namespace {
@@ -117,25 +119,40 @@ RegisterLock::~RegisterLock()
     }
 }
 
-QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
+qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
 {
     const QString upperNewAccount = newRecord.accountName.toUpper();
+    const auto& rows = shortcuts.rows;
+    const auto at = std::find_if(rows.begin(), rows.end(), [&](const RegisterRecord& row) {
+        return !sortsBefore(row.accountName, upperNewAccount);
+    });
+    return at - rows.begin();
+}
+
+void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
+{
+    shortcuts.rows.insert(insertionIndex(shortcuts, newRecord), newRecord);
+    if (!shortcuts.years.contains(newRecord.yearName))
+        shortcuts.years.append(newRecord.yearName);
+    if (!shortcuts.classes.contains(newRecord.className))
+        shortcuts.classes.append(newRecord.className);
+}
+
+QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
+{
+    const qsizetype insertAt = insertionIndex(shortcuts, newRecord);
     const QLatin1String lineEnd("\r\n");
     QString text;
     text.reserve(textSizeOf(shortcuts) + newRecord.text().size() + 2);
-    bool inserted = false;
-    for (const RegisterRecord& row : shortcuts.rows) {
-        if (!inserted && !sortsBefore(row.accountName, upperNewAccount)) {
+    for (qsizetype i = 0; i <= shortcuts.rows.size(); ++i) {
+        if (i == insertAt) {
             newRecord.appendText(text);
             text += lineEnd;
-            inserted = true;
         }
-        row.appendText(text);
-        text += lineEnd;
-    }
-    if (!inserted) {
-        newRecord.appendText(text);
-        text += lineEnd;
+        if (i < shortcuts.rows.size()) {
+            shortcuts.rows.at(i).appendText(text);
+            text += lineEnd;
+        }
     }
     return encodeFileText(text, shortcuts.encoding);
 }

@@ -33,9 +33,15 @@ private:
     QString m_path; // empty once moved from
 };
 
+// Where `newRecord` goes: before the first row whose upper-cased account name
+// does not sort before the new one's. Rows after it are not looked at, so an
+// unsorted register keeps its order.
+qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
+// `shortcuts` as it reads back once `newRecord` has been written into it.
+void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
+
 // The register as it must be written: every row in normal form and in its
-// order, with `newRecord` before the first row whose upper-cased account name
-// does not sort before the new one. CR LF after every line.
+// order, with `newRecord` at its insertion index. CR LF after every line.
 QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
 
 // Writes tkshrtct.new from `current` (the register as read under `lock`),
