@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
-#include "app/Form1.h"
-#include "platform/MessageBox.h"
+#include "app/AddStudentWindow.h"
+#include "app/MessageBox.h"
 
 #include <QApplication>
 
@@ -30,7 +30,7 @@ QString applicationFolder()
 std::optional<SiteData> loadSiteOrReport(const QString& appFolder)
 {
     try {
-        return LoadSite(appFolder);
+        return loadSite(appFolder);
     } catch (const StartupError& error) {
         reportStartupFailure(error);
         return std::nullopt;
@@ -42,7 +42,7 @@ int runProgram(const QString& appFolder)
     const std::optional<SiteData> site = loadSiteOrReport(appFolder);
     if (!site)
         return startupFailureStatus;
-    Form1 window(*site);
+    AddStudentWindow window(*site);
     window.start();
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
-#include "app/Form1.h"
+#include "app/AddStudentWindow.h"
 #include "app/StartUp.h"
+
+#include "Version.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -8,7 +10,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tkaddstudent"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(tk::tkVersionString));
     QApplication::setWindowIcon(tk::programIcon());
     return tk::runProgram();
 }

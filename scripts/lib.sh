@@ -66,7 +66,8 @@ tk_make_student_folders() {
     while IFS=$'\t' read -r folder name; do
       [[ -e "$class_dir/$folder" ]] && continue
       cp -R "$master" "$class_dir/$folder"
-      sed -i "s|New Student|$name|" "$class_dir/$folder/index.htm"
+      # The name is data to perl, never part of a script: & | / \ stay as typed.
+      NAME="$name" perl -pi -e 's/New Student/$ENV{NAME}/' "$class_dir/$folder/index.htm"
     done < <(sed -n 's|.*<li><a href="\([^"/]*\)/index.htm">\([^<]*\)</a></li>.*|\1\t\2|p' "$page")
   done
 }

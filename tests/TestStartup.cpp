@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "app/Form1.h"
+#include "app/AddStudentWindow.h"
 #include "app/StartUp.h"
-#include "platform/MessageBox.h"
+#include "app/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,7 +31,7 @@ struct WindowWatch : QObject
     WindowWatch() { qApp->installEventFilter(this); }
     bool eventFilter(QObject* object, QEvent* event) override
     {
-        shown += event->type() == QEvent::Show && qobject_cast<Form1*>(object);
+        shown += event->type() == QEvent::Show && qobject_cast<AddStudentWindow*>(object);
         return false;
     }
 };
@@ -103,8 +103,8 @@ private slots:
         const std::optional<SiteData> site = loadSiteOrReport(folder);
         QVERIFY(site);
         QVERIFY(MessageBox::shown().isEmpty() && standardError.text().isEmpty());
-        QCOMPARE(site->shortcuts.YearList, (QStringList{"Year 8", "Year 7"}));
-        QCOMPARE(site->shortcuts.ClassList, (QStringList{"8B", "7A", "7C"}));
+        QCOMPARE(site->shortcuts.years, (QStringList{"Year 8", "Year 7"}));
+        QCOMPARE(site->shortcuts.classes, (QStringList{"8B", "7A", "7C"}));
     }
 };
 

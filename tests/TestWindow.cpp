@@ -3,7 +3,7 @@
 
 #include "app/FontFit.h"
 #include "platform/FileServices.h"
-#include "platform/MessageBox.h"
+#include "app/MessageBox.h"
 
 #include <QAccessible>
 #include <QDialog>
@@ -141,44 +141,46 @@ private slots:
 
     void controls_data()
     {
-        QTest::addColumn<QRect>("twips");
         QTest::addColumn<QColor>("colour"); // of a caption; none where the standard colours stay
         QTest::addColumn<bool>("bold");
         QTest::addColumn<QString>("announced"); // what a screen reader calls it
         const QColor none;
-        QTest::newRow("Label5") << QRect(240, 120, 5175, 1935) << white << false << "";
-        QTest::newRow("Label4") << QRect(360, 2280, 2415, 255) << yellow << true << "";
-        QTest::newRow("Label3") << QRect(3120, 2280, 2175, 255) << yellow << true << "";
-        QTest::newRow("Text2") << QRect(240, 2520, 2535, 285) << none << false << "Given or Preferred Name:";
-        QTest::newRow("Text1") << QRect(2880, 2520, 2655, 285) << none << false << "New Student's Surname:";
-        QTest::newRow("Label8") << QRect(840, 2880, 1335, 255) << white << false << "";
-        QTest::newRow("Label7") << QRect(3480, 2880, 1335, 255) << white << false << "";
-        QTest::newRow("Label1") << QRect(240, 3360, 1335, 255) << yellow << false << "";
-        QTest::newRow("Label2") << QRect(2040, 3360, 735, 255) << yellow << false << "";
-        QTest::newRow("Label6") << QRect(3480, 3360, 1935, 255) << yellow << false << "";
-        QTest::newRow("Combo1") << QRect(240, 3600, 1335, 315) << none << false << "Scholastic Year:";
-        QTest::newRow("Combo2") << QRect(1680, 3600, 1455, 315) << none << false << "Class:";
-        QTest::newRow("Text3") << QRect(3240, 3600, 2295, 285) << none << false << "Individual Login Account:";
-        QTest::newRow("Picture1") << QRect(240, 4200, 3855, 975) << none << false << "";
-        QTest::newRow("Command1") << QRect(4320, 4200, 1215, 495) << none << true << "Create";
-        QTest::newRow("Command2") << QRect(4320, 4800, 1215, 255) << none << false << "Quit";
+        QTest::newRow("Label5") << white << false << "";
+        QTest::newRow("Label4") << yellow << true << "";
+        QTest::newRow("Label3") << yellow << true << "";
+        QTest::newRow("Text2") << none << false << "Given or Preferred Name:";
+        QTest::newRow("Text1") << none << false << "New Student's Surname:";
+        QTest::newRow("Label8") << white << false << "";
+        QTest::newRow("Label7") << white << false << "";
+        QTest::newRow("Label1") << yellow << false << "";
+        QTest::newRow("Label2") << yellow << false << "";
+        QTest::newRow("Label6") << yellow << false << "";
+        QTest::newRow("Combo1") << none << false << "Scholastic Year:";
+        QTest::newRow("Combo2") << none << false << "Class:";
+        QTest::newRow("Text3") << none << false << "Individual Login Account:";
+        QTest::newRow("Picture1") << none << false << "";
+        QTest::newRow("Command1") << none << true << "Create";
+        QTest::newRow("Command2") << none << false << "Quit";
     }
 
     void controls()
     {
-        QFETCH(QRect, twips);
         QFETCH(QColor, colour);
         QFETCH(bool, bold);
         QFETCH(QString, announced);
         QWidget* widget = control(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(widget && widget->isVisible());
-        QCOMPARE(widget->geometry(), QRect(twips.topLeft() / 15, twips.size() / 15));
+        QVERIFY(m_window->rect().contains(widget->geometry()));
         QCOMPARE(widget->font().weight(), bold ? QFont::Bold : QFont::Normal);
+        // No caption clipped, and none smaller than the window's font unless
+        // that font would clip it.
         const QString overflow = captionOverflow(*widget, widget->font());
         QVERIFY2(overflow.isEmpty(), qPrintable(overflow));
+        QFont windowSize = widget->font();
+        windowSize.setPointSizeF(m_window->font().pointSizeF());
+        if (captionOverflow(*widget, windowSize).isEmpty())
+            QCOMPARE(widget->font().pointSizeF(), windowSize.pointSizeF());
         if (auto* label = qobject_cast<QLabel*>(widget)) {
-            if (label->objectName() == QLatin1String("Label5"))
-                QCOMPARE(label->text(), instructions);
             const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
             QCOMPARE(image.pixelColor(0, image.height() - 1), grey);
             QVERIFY(!colour.isValid() || label->palette().color(QPalette::WindowText) == colour);
@@ -203,6 +205,57 @@ private slots:
         QCOMPARE(names, QStringList{announced});
     }
 
+    // In pixels at 96 DPI, where operators have long found each control.
+    void placement_data()
+    {
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("Label5") << QRect(16, 8, 345, 129);
+        QTest::newRow("Text2") << QRect(16, 168, 169, 19);
+        QTest::newRow("Text1") << QRect(192, 168, 177, 19);
+        QTest::newRow("Combo1") << QRect(16, 240, 89, 21);
+        QTest::newRow("Picture1") << QRect(16, 280, 257, 65);
+        QTest::newRow("Command1") << QRect(288, 280, 81, 33);
+    }
+
+    void placement()
+    {
+        QFETCH(QRect, geometry);
+        QWidget* widget = control(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(widget);
+        QCOMPARE(widget->geometry(), geometry);
+    }
+
+    void instructionsNote()
+    {
+        QWidget* note = control(QStringLiteral("Label5"));
+        QVERIFY(note);
+        QCOMPARE(note->property("text").toString(), instructions);
+        QCOMPARE(note->toolTip(), QStringLiteral("MAKE SURE YOU READ THIS!!"));
+    }
+
+    void examples_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("box"); // the one it is an example for, just above it
+        QTest::newRow("Label8") << "eg. Dravin" << "Text2";
+        QTest::newRow("Label7") << "eg. Quorrel" << "Text1";
+    }
+
+    void examples()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, box);
+        QWidget* example = control(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(example && control(box));
+        QCOMPARE(example->property("text").toString(), text);
+        const QRect above = control(box)->geometry();
+        const QRect under = example->geometry();
+        QVERIFY(under.top() > above.bottom() && under.left() >= above.left()
+                && under.right() <= above.right());
+    }
+
+    // With fonts that already fit, the window never has to shrink a caption;
+    // these controls make it.
     void fontFitShrinksOnlyWhatDoesNotFit_data()
     {
         QTest::addColumn<QString>("text");
@@ -228,32 +281,29 @@ private slots:
         const bool isButton = text.startsWith(QLatin1Char('&'));
         QWidget& widget = isButton ? static_cast<QWidget&>(button) : label;
         widget.resize(size);
+        QCOMPARE(captionOverflow(widget, widget.font()).isEmpty(), !shrinks);
         isButton ? shrinkFontToFit(button) : shrinkFontToFit(label);
-        const qreal got = widget.font().pointSizeF();
-        QCOMPARE(got < m_window->font().pointSizeF(), shrinks);
+        QCOMPARE(widget.font().pointSizeF() < m_window->font().pointSizeF(), shrinks);
         QCOMPARE(captionOverflow(widget, widget.font()), QString());
-        // No smaller than needed: a quarter point larger would not fit.
-        QFont larger = widget.font();
-        larger.setPointSizeF(got + 0.25);
-        QVERIFY(!shrinks || !captionOverflow(widget, larger).isEmpty());
     }
 
     void startUpState()
     {
         QCOMPARE(focusedControl(), QStringLiteral("Text2"));
-        QVERIFY(m_text1->text().isEmpty() && m_text2->text().isEmpty() && m_text3->text().isEmpty());
-        for (SortedComboBox* combo : {m_combo1, m_combo2}) {
+        QVERIFY(m_surnameEdit->text().isEmpty() && m_givenNameEdit->text().isEmpty()
+                && m_loginEdit->text().isEmpty());
+        for (SortedComboBox* combo : {m_yearCombo, m_classCombo}) {
             QCOMPARE(combo->currentText(), selectOne);
             QCOMPARE(combo->currentIndex(), -1);
         }
         // By text, not by number, and letter case only breaks ties.
-        QCOMPARE(itemsOf(m_combo1), (QStringList{"Year 10", "Year 7", "Year 8"}));
-        QCOMPARE(itemsOf(m_combo2), (QStringList{"10C", "7A", "7b", "7C"}));
-        QVERIFY(!m_create->isEnabled());
+        QCOMPARE(itemsOf(m_yearCombo), (QStringList{"Year 10", "Year 7", "Year 8"}));
+        QCOMPARE(itemsOf(m_classCombo), (QStringList{"10C", "7A", "7b", "7C"}));
+        QVERIFY(!m_createButton->isEnabled());
 
         QVERIFY(openWindow(siteWithLists({}, {})));
-        QCOMPARE(m_combo1->count() + m_combo2->count(), 0);
-        QCOMPARE(m_combo1->currentText(), selectOne);
+        QCOMPARE(m_yearCombo->count() + m_classCombo->count(), 0);
+        QCOMPARE(m_yearCombo->currentText(), selectOne);
     }
 
     void typedTextIsKeptExactly_data()
@@ -270,12 +320,12 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, thenKey);
-        typeInto(m_combo1, typed);
+        typeInto(m_yearCombo, typed);
         if (thenKey)
             pressKey(Qt::Key(thenKey));
-        QCOMPARE(m_combo1->currentText(), typed);
-        QCOMPARE(m_combo1->currentIndex(), -1);
-        QCOMPARE(m_combo1->count(), registerYears.size());
+        QCOMPARE(m_yearCombo->currentText(), typed);
+        QCOMPARE(m_yearCombo->currentIndex(), -1);
+        QCOMPARE(m_yearCombo->count(), registerYears.size());
     }
 
     void tabOrder_data()
@@ -294,8 +344,8 @@ private slots:
         QFETCH(QStringList, visited);
         if (createEnabled)
             fill();
-        QCOMPARE(m_create->isEnabled(), createEnabled);
-        m_text2->setFocus();
+        QCOMPARE(m_createButton->isEnabled(), createEnabled);
+        m_givenNameEdit->setFocus();
         QStringList actual;
         for (qsizetype i = 0; i < visited.size(); ++i) {
             pressKey(Qt::Key_Tab);
@@ -311,8 +361,9 @@ private slots:
             MessageBox::setNextAnswer(Answer::No);
         pressKey(Qt::Key_C, Qt::AltModifier);
         fill();
-        typeInto(m_text3, QStringLiteral("bena"));
-        for (QWidget* box : QList<QWidget*>{m_text1, m_text2, m_text3, m_combo1, m_combo2}) {
+        typeInto(m_loginEdit, QStringLiteral("bena"));
+        for (QWidget* box : QList<QWidget*>{m_surnameEdit, m_givenNameEdit, m_loginEdit, m_yearCombo,
+                                            m_classCombo}) {
             box->setFocus();
             for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
                 pressKey(key);
@@ -320,7 +371,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY(MessageBox::shown().isEmpty());
 
-        QTest::mouseClick(m_create, Qt::LeftButton);
+        QTest::mouseClick(m_createButton, Qt::LeftButton);
         QCOMPARE(MessageBox::shown().size(), 1);
         QCOMPARE(MessageBox::shown().first().style, MessageStyle::Question);
         // The question names what was typed: the window handed over its inputs.
@@ -328,8 +379,8 @@ private slots:
             QVERIFY2(MessageBox::shown().first().text.contains(typed), qPrintable(typed));
         QVERIFY(m_window->isVisible() && !m_window->programEnded());
         QCOMPARE(fourInputs(), validInputs);
-        QCOMPARE(m_text3->text(), QStringLiteral("bena"));
-        QVERIFY(m_create->isEnabled());
+        QCOMPARE(m_loginEdit->text(), QStringLiteral("bena"));
+        QVERIFY(m_createButton->isEnabled());
     }
 
     void inputRule_data()
@@ -355,7 +406,7 @@ private slots:
         QFETCH(bool, enabled);
         fill(typed);
         QCOMPARE(fourInputs(), typed);
-        QCOMPARE(m_create->isEnabled(), enabled);
+        QCOMPARE(m_createButton->isEnabled(), enabled);
     }
 
     void deletingLastCharacterDisables_data()
@@ -374,42 +425,42 @@ private slots:
         pressKey(Qt::Key_End);
         for (qsizetype i = 1; i < validInputs[box].size(); ++i) {
             pressKey(Qt::Key_Backspace);
-            QVERIFY2(m_create->isEnabled(), "disabled before the box was empty");
+            QVERIFY2(m_createButton->isEnabled(), "disabled before the box was empty");
         }
         pressKey(Qt::Key_Backspace);
         QVERIFY(fourInputs()[box].isEmpty());
-        QVERIFY(!m_create->isEnabled());
+        QVERIFY(!m_createButton->isEnabled());
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("z"));
-        QVERIFY(m_create->isEnabled());
+        QVERIFY(m_createButton->isEnabled());
     }
 
     void onlyEditsAndPicksRunTheRule()
     {
         fill({"Ben", "Adams", "Year 7"});
-        QVERIFY(!m_create->isEnabled());
+        QVERIFY(!m_createButton->isEnabled());
         // Down picks the first class from the list, as a click in the list would.
-        m_combo2->setFocus();
+        m_classCombo->setFocus();
         pressKey(Qt::Key_Down);
-        QCOMPARE(m_combo2->currentText(), QStringLiteral("10C"));
-        QVERIFY(m_create->isEnabled());
+        QCOMPARE(m_classCombo->currentText(), QStringLiteral("10C"));
+        QVERIFY(m_createButton->isEnabled());
 
         // Put out of step with the inputs on purpose: only the rule could mend it.
-        m_create->setEnabled(false);
-        typeInto(m_text3, QStringLiteral("bena"));
+        m_createButton->setEnabled(false);
+        typeInto(m_loginEdit, QStringLiteral("bena"));
         for (int i = 0; i < 8; ++i)
             pressKey(Qt::Key_Tab);
-        m_text1->setFocus();
-        m_combo2->setFocus();
-        QVERIFY2(!m_create->isEnabled(), "the login account or a focus move ran the rule");
+        m_surnameEdit->setFocus();
+        m_classCombo->setFocus();
+        QVERIFY2(!m_createButton->isEnabled(), "the login account or a focus move ran the rule");
         // Picking the item whose text the field already shows changes no text:
         // only the pick itself can run the rule.
-        m_combo1->setCurrentIndex(-1);
-        m_combo1->setEditText(QStringLiteral("Year 10"));
-        m_create->setEnabled(false);
-        m_combo1->setFocus();
+        m_yearCombo->setCurrentIndex(-1);
+        m_yearCombo->setEditText(QStringLiteral("Year 10"));
+        m_createButton->setEnabled(false);
+        m_yearCombo->setFocus();
         pressKey(Qt::Key_Down);
-        QCOMPARE(m_combo1->currentText(), QStringLiteral("Year 10"));
-        QVERIFY(m_create->isEnabled());
+        QCOMPARE(m_yearCombo->currentText(), QStringLiteral("Year 10"));
+        QVERIFY(m_createButton->isEnabled());
     }
 
     void everyWayOutEndsProgram_data()
@@ -424,11 +475,11 @@ private slots:
     {
         QFETCH(int, way);
         QTemporaryDir dir;
-        files::OutputFile heldOpen(dir.filePath(QStringLiteral("held.txt")),
-                                   files::OutputFile::Mode::CreateOrEmpty);
+        files::File heldOpen(dir.filePath(QStringLiteral("held.txt")),
+                             files::File::Mode::CreateOrEmpty);
         const int status = runEventLoopDoing([&] {
             if (way == 0)
-                QTest::mouseClick(m_quit, Qt::LeftButton);
+                QTest::mouseClick(m_quitButton, Qt::LeftButton);
             else if (way == 1)
                 pressKey(Qt::Key_Q, Qt::AltModifier);
             else
@@ -444,10 +495,10 @@ private slots:
     {
         tktest::Intranet intranet;
         QVERIFY(openWindow(intranet.load()));
-        typeInto(m_text2, QStringLiteral("Cara"));
-        typeInto(m_text1, QStringLiteral("Dunn"));
-        typeInto(m_combo1, QStringLiteral("Year 7"));
-        typeInto(m_combo2, QStringLiteral("7B"));
+        typeInto(m_givenNameEdit, QStringLiteral("Cara"));
+        typeInto(m_surnameEdit, QStringLiteral("Dunn"));
+        typeInto(m_yearCombo, QStringLiteral("Year 7"));
+        typeInto(m_classCombo, QStringLiteral("7B"));
 
         RealBoxAnswerer answerer;
         const int status = runEventLoopDoing([this] { pressKey(Qt::Key_C, Qt::AltModifier); });

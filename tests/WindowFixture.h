@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Form1.h"
+#include "app/AddStudentWindow.h"
 #include "app/SortedComboBox.h"
 
 #include <QApplication>
@@ -21,8 +21,8 @@ inline tk::SiteData siteWithLists(const QStringList& years, const QStringList& c
 {
     tk::SiteData site;
     site.settings.structureYear = 2026;
-    site.shortcuts.YearList = years;
-    site.shortcuts.ClassList = classes;
+    site.shortcuts.years = years;
+    site.shortcuts.classes = classes;
     return site;
 }
 
@@ -49,10 +49,10 @@ inline int runEventLoopDoing(const std::function<void()>& action)
 class WindowFixture : public QObject
 {
 protected:
-    std::unique_ptr<tk::Form1> m_window;
-    QLineEdit *m_text1 = nullptr, *m_text2 = nullptr, *m_text3 = nullptr;
-    tk::SortedComboBox *m_combo1 = nullptr, *m_combo2 = nullptr;
-    QPushButton *m_create = nullptr, *m_quit = nullptr;
+    std::unique_ptr<tk::AddStudentWindow> m_window;
+    QLineEdit *m_surnameEdit = nullptr, *m_givenNameEdit = nullptr, *m_loginEdit = nullptr;
+    tk::SortedComboBox *m_yearCombo = nullptr, *m_classCombo = nullptr;
+    QPushButton *m_createButton = nullptr, *m_quitButton = nullptr;
 
     QWidget* control(const QString& name) const
     {
@@ -61,17 +61,17 @@ protected:
 
     bool openWindow(const tk::SiteData& site)
     {
-        m_window = std::make_unique<tk::Form1>(site);
+        m_window = std::make_unique<tk::AddStudentWindow>(site);
         m_window->start();
-        m_text1 = qobject_cast<QLineEdit*>(control(QStringLiteral("Text1")));
-        m_text2 = qobject_cast<QLineEdit*>(control(QStringLiteral("Text2")));
-        m_text3 = qobject_cast<QLineEdit*>(control(QStringLiteral("Text3")));
-        m_combo1 = qobject_cast<tk::SortedComboBox*>(control(QStringLiteral("Combo1")));
-        m_combo2 = qobject_cast<tk::SortedComboBox*>(control(QStringLiteral("Combo2")));
-        m_create = qobject_cast<QPushButton*>(control(QStringLiteral("Command1")));
-        m_quit = qobject_cast<QPushButton*>(control(QStringLiteral("Command2")));
-        return QTest::qWaitForWindowActive(m_window.get()) && m_text1 && m_text2 && m_text3
-            && m_combo1 && m_combo2 && m_create && m_quit;
+        m_surnameEdit = qobject_cast<QLineEdit*>(control(QStringLiteral("Text1")));
+        m_givenNameEdit = qobject_cast<QLineEdit*>(control(QStringLiteral("Text2")));
+        m_loginEdit = qobject_cast<QLineEdit*>(control(QStringLiteral("Text3")));
+        m_yearCombo = qobject_cast<tk::SortedComboBox*>(control(QStringLiteral("Combo1")));
+        m_classCombo = qobject_cast<tk::SortedComboBox*>(control(QStringLiteral("Combo2")));
+        m_createButton = qobject_cast<QPushButton*>(control(QStringLiteral("Command1")));
+        m_quitButton = qobject_cast<QPushButton*>(control(QStringLiteral("Command2")));
+        return QTest::qWaitForWindowActive(m_window.get()) && m_surnameEdit && m_givenNameEdit
+            && m_loginEdit && m_yearCombo && m_classCombo && m_createButton && m_quitButton;
     }
 
     // A combo box's own edit field counts as the combo box.
@@ -99,7 +99,10 @@ protected:
     }
 
     // Given name, surname, year and class, in the order the operator meets them.
-    QList<QWidget*> fourBoxes() const { return {m_text2, m_text1, m_combo1, m_combo2}; }
+    QList<QWidget*> fourBoxes() const
+    {
+        return {m_givenNameEdit, m_surnameEdit, m_yearCombo, m_classCombo};
+    }
 
     QStringList fourInputs() const
     {

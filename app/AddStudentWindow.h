@@ -6,7 +6,6 @@
 #include <QWidget>
 
 class QIcon;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -19,12 +18,13 @@ QIcon programIcon();
 
 // The program's one window: the instructions, the student's details, Create
 // and Quit. It holds the loaded site for the life of the process.
-class Form1 : public QWidget
+class AddStudentWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit Form1(const SiteData& site);
+    explicit AddStudentWindow(const SiteData& site);
+    ~AddStudentWindow() override;
 
     // Fills the lists, shows the window and puts the operator in the
     // given-name box, ready to type.
@@ -36,7 +36,7 @@ public:
 public slots:
     // Create may be pressed only once both names are typed and a year and a
     // class are chosen.
-    void UpdateCreateButton();
+    void updateCreateButton();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -48,7 +48,6 @@ private:
     void buildNameRow();
     void buildChoiceRow();
     void buildBottomRow();
-    void setUpAccessibility();
     void setUpTabOrder();
     void fitCaptionsToFont();
     void connectInputRule();
@@ -58,22 +57,13 @@ private:
     SiteData m_site;
     bool m_programEnded = false;
 
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QLineEdit* Text3 = nullptr;
-    SortedComboBox* Combo1 = nullptr;
-    SortedComboBox* Combo2 = nullptr;
-    QLabel* Picture1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QLineEdit* m_surnameEdit = nullptr;
+    QLineEdit* m_givenNameEdit = nullptr;
+    QLineEdit* m_loginEdit = nullptr;
+    SortedComboBox* m_yearCombo = nullptr;
+    SortedComboBox* m_classCombo = nullptr;
+    QPushButton* m_createButton = nullptr;
+    QPushButton* m_quitButton = nullptr;
 };
 
 } // namespace tk

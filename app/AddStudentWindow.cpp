@@ -1,9 +1,11 @@
-#include "app/Form1.h"
+#include "app/AddStudentWindow.h"
 
 #include "app/FontFit.h"
+#include "app/MessageBox.h"
 #include "app/SortedComboBox.h"
 #include "platform/FileServices.h"
-#include "platform/MessageBox.h"
+
+#include "Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -148,7 +150,9 @@ QLabel* makeBanner(QWidget* window, const QRect& geometry)
     banner->setScaledContents(false);
     banner->setFocusPolicy(Qt::NoFocus);
     banner->setToolTip(
-        QStringLiteral("tkaddstudent 2.0 \u2014 banner and icon by the tkaddstudent team"));
+        QStringLiteral("tkaddstudent %1.%2 \u2014 banner and icon by the tkaddstudent team")
+            .arg(tkVersionMajor)
+            .arg(tkVersionMinor));
     fillWithColour(*banner, windowGrey);
     return banner;
 }
@@ -170,20 +174,29 @@ QIcon programIcon()
     return icon;
 }
 
-Form1::Form1(const SiteData& site)
+AddStudentWindow::AddStudentWindow(const SiteData& site)
     : QWidget(nullptr)
     , m_site(site)
 {
     buildWindowFrame();
     buildControls();
-    setUpAccessibility();
     setUpTabOrder();
     fitCaptionsToFont();
-    connect(Command1, &QPushButton::clicked, this, &Form1::runCreate);
-    connect(Command2, &QPushButton::clicked, this, &Form1::endProgram);
+    connect(m_createButton, &QPushButton::clicked, this, &AddStudentWindow::runCreate);
+    connect(m_quitButton, &QPushButton::clicked, this, &AddStudentWindow::endProgram);
 }
 
-void Form1::buildWindowFrame()
+// QWidget's destructor closes the window and so moves the focus: a combo box
+// whose text matches an item then emits activated(), when nothing of this
+// class is left to run the rule on.
+AddStudentWindow::~AddStudentWindow()
+{
+    for (QObject* input : std::initializer_list<QObject*>{m_surnameEdit, m_givenNameEdit,
+                                                          m_yearCombo, m_classCombo})
+        disconnect(input, nullptr, this, nullptr);
+}
+
+void AddStudentWindow::buildWindowFrame()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(windowCaption);
@@ -198,7 +211,7 @@ void Form1::buildWindowFrame()
 
 // Controls are created top to bottom, left to right, so that the stacking
 // and the natural focus order follow the layout.
-void Form1::buildControls()
+void AddStudentWindow::buildControls()
 {
     buildInstructions();
     buildNameRow();
@@ -206,131 +219,133 @@ void Form1::buildControls()
     buildBottomRow();
 }
 
-void Form1::buildInstructions()
+void AddStudentWindow::buildInstructions()
 {
-    Label5 = makeLabel(this, "Label5", instructions, noteWhite, fromTwips(240, 120, 5175, 1935));
-    Label5->setWordWrap(true);
-    Label5->setToolTip(QStringLiteral("MAKE SURE YOU READ THIS!!"));
+    QLabel* note = makeLabel(this, "Label5", instructions, noteWhite, fromTwips(240, 120, 5175, 1935));
+    note->setWordWrap(true);
+    note->setToolTip(QStringLiteral("MAKE SURE YOU READ THIS!!"));
 }
 
-void Form1::buildNameRow()
+void AddStudentWindow::buildNameRow()
 {
-    Label4 = makeLabel(this, "Label4", QStringLiteral("Given or Preferred Name:"), captionYellow,
-                       fromTwips(360, 2280, 2415, 255));
-    Label3 = makeLabel(this, "Label3", QStringLiteral("New Student's Surname:"), captionYellow,
-                       fromTwips(3120, 2280, 2175, 255));
-    makeBold(*Label4);
-    makeBold(*Label3);
-    Text2 = makeTextBox(this, "Text2",
-                        QStringLiteral("The student's given name, or the name the student prefers"),
-                        fromTwips(240, 2520, 2535, 285));
-    Text1 = makeTextBox(this, "Text1", QStringLiteral("The student's surname (family name)"),
-                        fromTwips(2880, 2520, 2655, 285));
-    Label8 = makeLabel(this, "Label8", QStringLiteral("eg. Dravin"), noteWhite,
-                       fromTwips(840, 2880, 1335, 255));
-    Label7 = makeLabel(this, "Label7", QStringLiteral("eg. Quorrel"), noteWhite,
-                       fromTwips(3480, 2880, 1335, 255));
+    QLabel* givenNameCaption = makeLabel(this, "Label4", QStringLiteral("Given or Preferred Name:"),
+                                         captionYellow, fromTwips(360, 2280, 2415, 255));
+    QLabel* surnameCaption = makeLabel(this, "Label3", QStringLiteral("New Student's Surname:"),
+                                       captionYellow, fromTwips(3120, 2280, 2175, 255));
+    makeBold(*givenNameCaption);
+    makeBold(*surnameCaption);
+    m_givenNameEdit = makeTextBox(
+        this, "Text2", QStringLiteral("The student's given name, or the name the student prefers"),
+        fromTwips(240, 2520, 2535, 285));
+    m_surnameEdit = makeTextBox(this, "Text1", QStringLiteral("The student's surname (family name)"),
+                                fromTwips(2880, 2520, 2655, 285));
+    makeLabel(this, "Label8", QStringLiteral("eg. Dravin"), noteWhite, fromTwips(840, 2880, 1335, 255));
+    makeLabel(this, "Label7", QStringLiteral("eg. Quorrel"), noteWhite,
+              fromTwips(3480, 2880, 1335, 255));
+    nameAfterCaption(givenNameCaption, m_givenNameEdit);
+    nameAfterCaption(surnameCaption, m_surnameEdit);
 }
 
-void Form1::buildChoiceRow()
+void AddStudentWindow::buildChoiceRow()
 {
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Scholastic Year:"), captionYellow,
-                       fromTwips(240, 3360, 1335, 255));
-    Label2 = makeLabel(this, "Label2", QStringLiteral("Class:"), captionYellow,
-                       fromTwips(2040, 3360, 735, 255));
-    Label6 = makeLabel(this, "Label6", QStringLiteral("Individual Login Account:"), captionYellow,
-                       fromTwips(3480, 3360, 1935, 255));
-    Combo1 = makeComboBox(this, "Combo1",
-                          QStringLiteral("Pick the year the student is enrolled into, or type it"),
-                          fromTwips(240, 3600, 1335, 315));
-    Combo2 = makeComboBox(this, "Combo2",
-                          QStringLiteral("Pick the class the student is enrolled into, or type it"),
-                          fromTwips(1680, 3600, 1455, 315));
-    Text3 = makeTextBox(this, "Text3",
-                        QStringLiteral("The student's own login account to the server, if your "
-                                       "school has one for each student; otherwise leave blank"),
-                        fromTwips(3240, 3600, 2295, 285));
+    QLabel* yearCaption = makeLabel(this, "Label1", QStringLiteral("Scholastic Year:"),
+                                    captionYellow, fromTwips(240, 3360, 1335, 255));
+    QLabel* classCaption = makeLabel(this, "Label2", QStringLiteral("Class:"), captionYellow,
+                                     fromTwips(2040, 3360, 735, 255));
+    QLabel* loginCaption = makeLabel(this, "Label6", QStringLiteral("Individual Login Account:"),
+                                     captionYellow, fromTwips(3480, 3360, 1935, 255));
+    m_yearCombo = makeComboBox(
+        this, "Combo1", QStringLiteral("Pick the year the student is enrolled into, or type it"),
+        fromTwips(240, 3600, 1335, 315));
+    m_classCombo = makeComboBox(
+        this, "Combo2", QStringLiteral("Pick the class the student is enrolled into, or type it"),
+        fromTwips(1680, 3600, 1455, 315));
+    m_loginEdit = makeTextBox(this, "Text3",
+                              QStringLiteral("The student's own login account to the server, if "
+                                             "your school has one for each student; otherwise "
+                                             "leave blank"),
+                              fromTwips(3240, 3600, 2295, 285));
+    nameAfterCaption(yearCaption, m_yearCombo);
+    nameAfterCaption(classCaption, m_classCombo);
+    nameAfterCaption(loginCaption, m_loginEdit);
 }
 
-void Form1::buildBottomRow()
+void AddStudentWindow::buildBottomRow()
 {
-    Picture1 = makeBanner(this, fromTwips(240, 4200, 3855, 975));
-    Command1 = makeButton(this, "Command1", QStringLiteral("&Create"),
-                          QStringLiteral("Make the student's folder and home page and add the "
-                                         "student to the register"),
-                          fromTwips(4320, 4200, 1215, 495));
-    makeBold(*Command1);
-    Command2 = makeButton(this, "Command2", QStringLiteral("&Quit"),
-                          QStringLiteral("Close this utility without adding a student"),
-                          fromTwips(4320, 4800, 1215, 255));
+    makeBanner(this, fromTwips(240, 4200, 3855, 975));
+    m_createButton = makeButton(this, "Command1", QStringLiteral("&Create"),
+                                QStringLiteral("Make the student's folder and home page and add "
+                                               "the student to the register"),
+                                fromTwips(4320, 4200, 1215, 495));
+    makeBold(*m_createButton);
+    m_quitButton = makeButton(this, "Command2", QStringLiteral("&Quit"),
+                              QStringLiteral("Close this utility without adding a student"),
+                              fromTwips(4320, 4800, 1215, 255));
 }
 
-void Form1::setUpAccessibility()
+void AddStudentWindow::setUpTabOrder()
 {
-    nameAfterCaption(Label4, Text2);
-    nameAfterCaption(Label3, Text1);
-    nameAfterCaption(Label1, Combo1);
-    nameAfterCaption(Label2, Combo2);
-    nameAfterCaption(Label6, Text3);
-}
-
-void Form1::setUpTabOrder()
-{
-    const QList<QWidget*> order{Text2, Text1, Combo1, Combo2, Text3, Command1, Command2};
+    const QList<QWidget*> order{m_givenNameEdit, m_surnameEdit, m_yearCombo, m_classCombo,
+                                m_loginEdit,     m_createButton, m_quitButton};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
-void Form1::fitCaptionsToFont()
+void AddStudentWindow::fitCaptionsToFont()
 {
-    for (QLabel* label : {Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8})
-        shrinkFontToFit(*label);
-    for (QPushButton* button : {Command1, Command2})
+    for (QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        // The banner is a picture, with no caption to fit.
+        if (!label->text().isEmpty())
+            shrinkFontToFit(*label);
+    }
+    for (QPushButton* button : findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly))
         shrinkFontToFit(*button);
 }
 
-void Form1::start()
+void AddStudentWindow::start()
 {
-    Combo1->addSortedItems(m_site.shortcuts.YearList);
-    Combo2->addSortedItems(m_site.shortcuts.ClassList);
+    m_yearCombo->addSortedItems(m_site.shortcuts.years);
+    m_classCombo->addSortedItems(m_site.shortcuts.classes);
     // Only now: filling the lists is not the operator changing an input.
     connectInputRule();
-    Command1->setEnabled(false);
+    m_createButton->setEnabled(false);
     show();
     // Focus can be given only to a control of a visible window.
     activateWindow();
-    Text2->setFocus();
+    m_givenNameEdit->setFocus();
 }
 
-void Form1::connectInputRule()
+void AddStudentWindow::connectInputRule()
 {
-    connect(Text1, &QLineEdit::textChanged, this, &Form1::UpdateCreateButton, Qt::UniqueConnection);
-    connect(Text2, &QLineEdit::textChanged, this, &Form1::UpdateCreateButton, Qt::UniqueConnection);
-    for (SortedComboBox* combo : {Combo1, Combo2}) {
-        connect(combo, &QComboBox::editTextChanged, this, &Form1::UpdateCreateButton,
+    for (QLineEdit* name : {m_surnameEdit, m_givenNameEdit})
+        connect(name, &QLineEdit::textChanged, this, &AddStudentWindow::updateCreateButton,
                 Qt::UniqueConnection);
-        connect(combo, &QComboBox::activated, this, &Form1::UpdateCreateButton,
+    for (SortedComboBox* combo : {m_yearCombo, m_classCombo}) {
+        connect(combo, &QComboBox::editTextChanged, this, &AddStudentWindow::updateCreateButton,
+                Qt::UniqueConnection);
+        connect(combo, &QComboBox::activated, this, &AddStudentWindow::updateCreateButton,
                 Qt::UniqueConnection);
     }
 }
 
-void Form1::UpdateCreateButton()
+void AddStudentWindow::updateCreateButton()
 {
     // Exact comparisons: blanks are a name, and only the untouched prompt
     // means that no choice was made.
-    const bool somethingMissing = Text2->text().isEmpty() || Text1->text().isEmpty()
-        || Combo1->currentText().isEmpty() || Combo2->currentText().isEmpty()
-        || Combo1->currentText() == selectOne || Combo2->currentText() == selectOne;
-    Command1->setEnabled(!somethingMissing);
+    const bool somethingMissing = m_givenNameEdit->text().isEmpty()
+        || m_surnameEdit->text().isEmpty() || m_yearCombo->currentText().isEmpty()
+        || m_classCombo->currentText().isEmpty() || m_yearCombo->currentText() == selectOne
+        || m_classCombo->currentText() == selectOne;
+    m_createButton->setEnabled(!somethingMissing);
 }
 
-StudentInputs Form1::currentInputs() const
+StudentInputs AddStudentWindow::currentInputs() const
 {
-    return {Text1->text(), Text2->text(), Text3->text(), Combo1->currentText(),
-            Combo2->currentText()};
+    return {m_surnameEdit->text(), m_givenNameEdit->text(), m_loginEdit->text(),
+            m_yearCombo->currentText(), m_classCombo->currentText()};
 }
 
-void Form1::runCreate()
+void AddStudentWindow::runCreate()
 {
     MessageBoxDialogs dialogs(this);
     CreateCommand command(m_site, [this] { return currentInputs(); }, dialogs);
@@ -338,7 +353,7 @@ void Form1::runCreate()
         endProgram();
 }
 
-void Form1::endProgram()
+void AddStudentWindow::endProgram()
 {
     if (m_programEnded)
         return;
@@ -349,7 +364,7 @@ void Form1::endProgram()
 }
 
 // Closed from the title bar: the program ends with its only window.
-void Form1::closeEvent(QCloseEvent* event)
+void AddStudentWindow::closeEvent(QCloseEvent* event)
 {
     endProgram();
     event->accept();
