@@ -1,4 +1,5 @@
 #include "app/AddStudentWindow.h"
+#include "app/CommandLine.h"
 #include "app/StartUp.h"
 
 #include "Version.h"
@@ -8,6 +9,13 @@
 
 int main(int argc, char* argv[])
 {
+    if (tk::wantsCommandLine(argc, argv)) {
+        tk::attachToParentConsole();
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("tkaddstudent"));
+        QCoreApplication::setApplicationVersion(QString::fromLatin1(tk::tkVersionString));
+        return tk::runCommandLine(QCoreApplication::arguments(), tk::standardConsole());
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tkaddstudent"));
     QApplication::setApplicationVersion(QString::fromLatin1(tk::tkVersionString));

@@ -1,0 +1,246 @@
+#include "create/StudentList.h"
+
+#include "create/Messages.h"
+#include "create/TemplateCopy.h"
+#include "platform/FileServices.h"
+#include "platform/NumberedFailure.h"
+#include "register/RegisterUpdate.h"
+
+#include <QHash>
+#include <QStringDecoder>
+
+#include <array>
+
+namespace tk {
+
+namespace {
+
+QString decodeList(const QByteArray& bytes)
+{
+    if (QByteArrayView(bytes).isValidUtf8()) {
+        const QString text = QString::fromUtf8(bytes);
+        return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
+    }
+    return QStringDecoder(QStringConverter::System).decode(bytes);
+}
+
+// Comma-separated values as spreadsheets write them: a quoted field may hold
+// the separator, a line break and a doubled quote.
+class ListReader
+{
+public:
+    explicit ListReader(QString text)
+        : m_text(std::move(text))
+        , m_separator(separatorOfFirstLine())
+    {
+    }
+
+    bool atEnd() const { return m_position >= m_text.size(); }
+    int line() const { return m_line; }
+
+    QStringList readRow()
+    {
+        QStringList fields{readField()};
+        while (!atEnd() && at() == m_separator) {
+            ++m_position;
+            fields << readField();
+        }
+        skipLineEnd();
+        return fields;
+    }
+
+private:
+    QChar at() const { return m_text.at(m_position); }
+    bool atLineEnd() const { return at() == QLatin1Char('\r') || at() == QLatin1Char('\n'); }
+
+    QChar separatorOfFirstLine() const
+    {
+        const QString first = m_text.left(m_text.indexOf(QLatin1Char('\n')));
+        return first.count(QLatin1Char(';')) > first.count(QLatin1Char(',')) ? QLatin1Char(';')
+                                                                             : QLatin1Char(',');
+    }
+
+    QString readField()
+    {
+        QString field;
+        if (!atEnd() && at() == QLatin1Char('"'))
+            field = readQuoted();
+        while (!atEnd() && at() != m_separator && !atLineEnd())
+            field += m_text.at(m_position++);
+        return field;
+    }
+
+    QString readQuoted()
+    {
+        QString field;
+        for (++m_position; !atEnd(); ++m_position) {
+            if (at() == QLatin1Char('"')) {
+                if (m_position + 1 >= m_text.size() || m_text.at(m_position + 1) != QLatin1Char('"'))
+                    break;
+                ++m_position;
+            } else if (at() == QLatin1Char('\n')) {
+                ++m_line;
+            }
+            field += at();
+        }
+        ++m_position;
+        return field;
+    }
+
+    void skipLineEnd()
+    {
+        if (atEnd())
+            return;
+        if (at() == QLatin1Char('\r') && m_position + 1 < m_text.size()
+            && m_text.at(m_position + 1) == QLatin1Char('\n'))
+            ++m_position;
+        ++m_position;
+        ++m_line;
+    }
+
+    QString m_text;
+    QChar m_separator;
+    qsizetype m_position = 0;
+    int m_line = 1;
+};
+
+constexpr std::array<const char*, 5> columnNames{"surname", "given", "year", "class", "login"};
+constexpr int requiredColumns = 4; // login is optional
+
+bool isBlankRow(const QStringList& fields)
+{
+    return fields.size() == 1 && fields.first().trimmed().isEmpty();
+}
+
+StudentInputs inputsFrom(const QStringList& fields, const std::array<int, 5>& columns)
+{
+    const auto field = [&](int which) {
+        return columns[which] < 0 ? QString() : fields.value(columns[which]);
+    };
+    return {field(0), field(1), field(4), field(2), field(3)};
+}
+
+QString problemWithPage(const QString& folderPath, const QString& concern,
+                        const QString& whenMissing)
+{
+    try {
+        return pageLooksSound(folderPath) ? QString() : concern;
+    } catch (const NumberedFailure& failure) {
+        const int number = failure.number();
+        const bool missing =
+            number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound;
+        return missing ? whenMissing : messages::failureBox(number).text;
+    }
+}
+
+bool nameIsTaken(const QString& path)
+{
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(toFsPath(path), ignored));
+}
+
+} // namespace
+
+StudentList readStudentList(const QByteArray& bytes)
+{
+    StudentList list;
+    ListReader reader(decodeList(bytes));
+    std::array<int, 5> columns{-1, -1, -1, -1, -1};
+    const QStringList header = reader.atEnd() ? QStringList() : reader.readRow();
+    for (qsizetype i = 0; i < header.size(); ++i) {
+        const QString name = header.at(i).trimmed().toLower();
+        for (int c = 0; c < int(columnNames.size()); ++c)
+            if (name == QLatin1String(columnNames[c]) && columns[c] < 0)
+                columns[c] = int(i);
+    }
+    for (int c = 0; c < requiredColumns; ++c)
+        if (columns[c] < 0)
+            list.problems.append({1, ListProblem::Kind::Refused,
+                                  QStringLiteral("The header row names no column \"%1\".  It must "
+                                                 "name surname, given, year and class.")
+                                      .arg(QLatin1String(columnNames[c]))});
+    const int needed = *std::max_element(columns.begin(), columns.end()) + 1;
+    while (!reader.atEnd()) {
+        const int line = reader.line();
+        const QStringList fields = reader.readRow();
+        if (isBlankRow(fields))
+            continue;
+        if (fields.size() < needed)
+            list.problems.append({line, ListProblem::Kind::Refused,
+                                  QStringLiteral("The row has %1 fields; the header has %2.")
+                                      .arg(QString::number(fields.size()),
+                                           QString::number(header.size()))});
+        else
+            list.students.append({line, inputsFrom(fields, columns)});
+    }
+    return list;
+}
+
+QList<ListProblem> checkStudentList(const SiteData& site, const ShortcutRegister& current,
+                                    const QList<ListedStudent>& students)
+{
+    QList<ListProblem> problems;
+    const QString master = masterFolderPathFor(site);
+    const QString masterProblem = problemWithPage(master, messages::masterPageConcern(master),
+                                                  messages::masterMissing(master));
+    if (!masterProblem.isEmpty())
+        problems.append({0, ListProblem::Kind::PageOrPath, masterProblem});
+
+    ShortcutRegister withEarlierRows = current;
+    QHash<QString, int> folderLines;
+    for (const ListedStudent& student : students) {
+        if (const auto refusal = refusalFor(student.inputs, withEarlierRows)) {
+            problems.append({student.line, ListProblem::Kind::Refused, *refusal});
+            continue;
+        }
+        const QString classProblem =
+            problemWithPage(classFolderPathFor(site, student.inputs),
+                            messages::classPageConcern(), messages::invalidPath());
+        const QString folder = studentFolderPathFor(site, student.inputs);
+        // Windows file servers do not tell letter case apart.
+        const QString folderKey = folder.toCaseFolded();
+        if (!classProblem.isEmpty())
+            problems.append({student.line, ListProblem::Kind::PageOrPath, classProblem});
+        else if (nameIsTaken(folder))
+            problems.append({student.line, ListProblem::Kind::Refused,
+                             QStringLiteral("The student's folder %1 exists already.")
+                                 .arg(nativePath(folder))});
+        else if (folderLines.contains(folderKey))
+            problems.append({student.line, ListProblem::Kind::Refused,
+                             QStringLiteral("The student's folder %1 is the same as that of the "
+                                            "student on line %2.")
+                                 .arg(nativePath(folder), QString::number(folderLines[folderKey]))});
+        folderLines.insert(folderKey, student.line);
+        insertRecord(withEarlierRows, newRecordFor(student.inputs));
+    }
+    return problems;
+}
+
+ListResult addStudentList(const SiteData& site, ShortcutRegister current,
+                          const QList<ListedStudent>& students, const RegisterLock& lock,
+                          const ListProgress& progress)
+{
+    ListResult result;
+    const QString master = masterFolderPathFor(site);
+    for (const ListedStudent& student : students) {
+        progress.starting(result.added);
+        const QString folder = studentFolderPathFor(site, student.inputs);
+        const RegisterRecord record = newRecordFor(student.inputs);
+        try {
+            files::makeFolder(folder);
+            result.failedFolderMade = true;
+            fillStudentFolder(master, folder, fullNameFor(student.inputs));
+            updateRegister(site.appFolder, current, record, lock);
+        } catch (const NumberedFailure& failure) {
+            files::closeAllFiles();
+            result.failureNumber = failure.number();
+            return result;
+        }
+        result.failedFolderMade = false;
+        insertRecord(current, record);
+        progress.added(result.added++);
+    }
+    return result;
+}
+
+} // namespace tk
