@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,14 +46,24 @@ QRect fromTwips(int left, int top, int width, int height)
                  height / twipsPerPixel);
 }
 
-// The layout was drawn for MS Sans Serif; the others are its closest common
-// stand-ins, in order of how close their widths come to it.
+// The layout was drawn for MS Sans Serif, a bitmap font that scales badly
+// where it exists at all; the others are its closest common stand-ins, in
+// order of how close their widths come to it. The family is chosen once:
+// every font derived from a list of six would be matched through all six.
+QString windowFontFamily()
+{
+    const QStringList standIns{QStringLiteral("Microsoft Sans Serif"),
+                               QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                               QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")};
+    for (const QString& family : standIns)
+        if (QFontDatabase::isSmoothlyScalable(family))
+            return family;
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
+
 QFont windowFont()
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+    QFont font(windowFontFamily());
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     font.setWeight(QFont::Normal);
@@ -200,7 +211,10 @@ void AddStudentWindow::buildWindowFrame()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(windowCaption);
-    setWindowIcon(programIcon());
+    // A window shows the application's icon unless it has its own: build the
+    // icon only where nobody has yet.
+    if (QApplication::windowIcon().isNull())
+        setWindowIcon(programIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

@@ -16,10 +16,14 @@ constexpr qreal shrinkStep = 0.25;
 // Below this even a short caption stops being readable; better clipped.
 constexpr qreal smallestPointSize = 6.0;
 
+// A caption of one line needs its width in the caption area, but only its
+// height in the whole widget: some styles leave a short button a contents
+// area lower than any readable font, and shrinking to it leaves a speck.
 bool textFits(const QWidget& widget, const QString& text, const QRect& area, int flags)
 {
     const QRect needed = QFontMetrics(widget.font()).boundingRect(area, flags, text);
-    return needed.width() <= area.width() && needed.height() <= area.height();
+    const int heightAvailable = (flags & Qt::TextWordWrap) ? area.height() : widget.height();
+    return needed.width() <= area.width() && needed.height() <= heightAvailable;
 }
 
 // `fits` is asked again after every step, since the area may depend on the font.

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace tk {
 
 SortedComboBox::SortedComboBox(const QString& prompt, QWidget* parent)
@@ -25,31 +27,27 @@ bool SortedComboBox::sortsBefore(const QString& left, const QString& right)
     return QString::compare(left, right, Qt::CaseSensitive) < 0;
 }
 
-int SortedComboBox::sortedPosition(const QString& text) const
-{
-    int position = 0;
-    while (position < count() && !sortsBefore(text, itemText(position)))
-        ++position;
-    return position;
-}
-
-void SortedComboBox::addSortedItem(const QString& text)
-{
-    const bool nothingPicked = currentIndex() < 0;
-    const QString shownText = currentText();
-    insertItem(sortedPosition(text), text);
-    // QComboBox picks the first item added to an empty list; the operator has
-    // picked nothing, so the field must go on showing what it showed.
-    if (nothingPicked && currentIndex() >= 0) {
-        setCurrentIndex(-1);
-        setEditText(shownText);
-    }
-}
-
 void SortedComboBox::addSortedItems(const QStringList& texts)
 {
-    for (const QString& text : texts)
-        addSortedItem(text);
+    QStringList items;
+    items.reserve(count() + texts.size());
+    for (int i = 0; i < count(); ++i)
+        items << itemText(i);
+    items += texts;
+    // One model reset instead of an insertion, and its signals, per item.
+    std::stable_sort(items.begin(), items.end(), &SortedComboBox::sortsBefore);
+    const int picked = currentIndex();
+    const QString shownText = currentText();
+    clear();
+    addItems(items);
+    // QComboBox picks the first item added to an empty list; when the operator
+    // had picked nothing, the field must go on showing what it showed.
+    if (picked < 0) {
+        setCurrentIndex(-1);
+        setEditText(shownText);
+    } else {
+        setCurrentIndex(findText(shownText, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    }
 }
 
 } // namespace tk

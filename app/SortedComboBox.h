@@ -15,16 +15,13 @@ class SortedComboBox : public QComboBox
 public:
     explicit SortedComboBox(const QString& prompt, QWidget* parent = nullptr);
 
-    // Puts `text` in its sorted place without touching what the field shows.
-    void addSortedItem(const QString& text);
+    // Puts each of `texts` in its sorted place, after the items equal to it,
+    // without touching what the field shows.
     void addSortedItems(const QStringList& texts);
 
     // The order of a classic sorted list box: letter case decides only
     // between texts that are otherwise equal.
     static bool sortsBefore(const QString& left, const QString& right);
-
-private:
-    int sortedPosition(const QString& text) const;
 };
 
 } // namespace tk
