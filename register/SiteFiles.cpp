@@ -31,18 +31,26 @@ const QString byteOrderMark(QChar(0xFEFF));
 // The bytes of a UTF-8 byte-order mark, as a file read as Latin-1 holds them.
 const QString byteOrderMarkBytes = QStringLiteral("\u00EF\u00BB\u00BF");
 
-// A value that holds a comma or a line break, or that would open the file
-// with what reads as a byte-order mark, must be quoted, or it would not read
-// back as the same value.
+// A value that holds a comma or a line break must be quoted, or it would not
+// read back as one value. One that opens with what reads as a byte-order mark
+// would lose it if it opened the file: a blank before it keeps it, since the
+// reader skips blanks before a value, and unlike quotes it works for a value
+// that holds a quote.
 bool needsQuotes(const QString& value)
 {
     return value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('\r'))
-        || value.contains(QLatin1Char('\n')) || value.startsWith(byteOrderMark)
-        || value.startsWith(byteOrderMarkBytes);
+        || value.contains(QLatin1Char('\n'));
+}
+
+bool opensWithByteOrderMark(const QString& value)
+{
+    return value.startsWith(byteOrderMark) || value.startsWith(byteOrderMarkBytes);
 }
 
 void appendField(QString& line, const QString& value)
 {
+    if (opensWithByteOrderMark(value))
+        line += QLatin1Char(' ');
     if (!needsQuotes(value)) {
         line += value;
         return;

@@ -282,6 +282,12 @@ void TestRegisterLoad::rewriteReadsBackInTheSameEncoding_data()
         << QByteArray("\"\xef\xbb\xbf" "Adams\",a,7A,Y\r\n");
     QTest::newRow("Latin-1 value opens with the mark's bytes")
         << QByteArray("\"\xef\xbb\xbf" "Adams\xff\",a,7A,Y\r\n");
+    // Found by fuzz/FuzzRegister: an unquoted value that opens with the
+    // mark and holds a double quote.
+    QTest::newRow("value opens with the mark and holds a quote")
+        << QByteArray("a,b,c,\xef\xbb\xbf\"x\r\n");
+    QTest::newRow("Latin-1 value opens with the mark's bytes and holds a quote")
+        << QByteArray("\"\" \xff\n\n\n\xef\xbb\xbf\"\" \xff");
 }
 
 void TestRegisterLoad::rewriteReadsBackInTheSameEncoding()
