@@ -6,11 +6,13 @@
 
 namespace tk {
 
-NumberedFailure::NumberedFailure(int number, const QString& operation, const QString& path)
+NumberedFailure::NumberedFailure(int number, const QString& operation, const QString& path,
+                                 int systemError)
     : std::runtime_error(QStringLiteral("%1 failed (%2): %3")
                              .arg(operation, QString::number(number), path)
                              .toStdString())
     , m_number(number)
+    , m_systemError(systemError)
     , m_operation(operation)
     , m_path(path)
 {
@@ -68,7 +70,8 @@ int failureNumberForErrno(int errnoValue, const QString& path, MissingMeans miss
 void raiseFailure(int errnoValue, const QString& operation, const QString& path,
                   MissingMeans missing)
 {
-    throw NumberedFailure(failureNumberForErrno(errnoValue, path, missing), operation, path);
+    throw NumberedFailure(failureNumberForErrno(errnoValue, path, missing), operation, path,
+                          errnoValue);
 }
 
 void raiseFailure(const std::error_code& error, const QString& operation, const QString& path,

@@ -27,14 +27,18 @@ constexpr int PathNotFound = 76;     // ENOENT on the folder path, ENOTDIR, ELOO
 class NumberedFailure : public std::runtime_error
 {
 public:
-    NumberedFailure(int number, const QString& operation, const QString& path);
+    NumberedFailure(int number, const QString& operation, const QString& path,
+                    int systemError = 0);
 
     int number() const { return m_number; }
+    // The errno behind the number, where there is one: several share a number.
+    int systemError() const { return m_systemError; }
     const QString& operation() const { return m_operation; }
     const QString& path() const { return m_path; }
 
 private:
     int m_number;
+    int m_systemError;
     QString m_operation;
     QString m_path;
 };

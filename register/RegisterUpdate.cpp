@@ -5,11 +5,11 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QSysInfo>
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace tk {
 
@@ -33,7 +33,7 @@ bool tryToMakeLockFile(const QString& path)
         lock.emplace(path, files::File::Mode::CreateNew);
     } catch (const NumberedFailure& failure) {
         // Held by another copy: the name is there. Anything else is a refusal.
-        if (failure.number() == FailureNumber::PathFileAccess && QFileInfo(path).isFile())
+        if (failure.systemError() == EEXIST)
             return false;
         throw;
     }
