@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -345,11 +346,27 @@ void removeFileIfPresent(const QString& path)
 
 void renameReplacing(const QString& from, const QString& to)
 {
+#ifdef _WIN32
+    // The C run-time's rename refuses an existing target, and std::filesystem
+    // reports every other refusal as one error: call Windows itself. Write
+    // through, so that the rename is on the disk when this returns.
+    const int error = checkedCall(FileOp::Rename, [&] {
+        if (MoveFileExW(reinterpret_cast<const wchar_t*>(nativePath(from).utf16()),
+                        reinterpret_cast<const wchar_t*>(nativePath(to).utf16()),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        errno = errnoForWindowsError(GetLastError());
+        return false;
+    });
+    if (error)
+        raiseFailure(error, QStringLiteral("Rename file"), from);
+#else
     const std::error_code error = faults::attempt(FileOp::Rename, [&](std::error_code& e) {
         std::filesystem::rename(toFsPath(from), toFsPath(to), e);
     });
     if (error)
         raiseFailure(error, QStringLiteral("Rename file"), from);
+#endif
 }
 
 void copyFile(const QString& from, const QString& to, bool syncIt)

@@ -3,6 +3,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tk {
 
@@ -74,14 +77,56 @@ void raiseFailure(int errnoValue, const QString& operation, const QString& path,
                           errnoValue);
 }
 
+#ifdef _WIN32
+int errnoForWindowsError(unsigned long error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+        return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_NETWORK_ACCESS_DENIED:
+        return EACCES;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    case ERROR_DIR_NOT_EMPTY:
+        return ENOTEMPTY;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return EMFILE;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+        return EINVAL;
+    default:
+        return EIO;
+    }
+}
+#endif
+
 void raiseFailure(const std::error_code& error, const QString& operation, const QString& path,
                   MissingMeans missing)
 {
-    // std::filesystem reports native codes; their portable condition is errno-like
-    // on every platform we build for.
+    // std::filesystem reports errno values, except where a Windows call failed:
+    // then the code is the Windows error itself.
     const std::error_condition condition = error.default_error_condition();
-    const int errnoValue =
-        condition.category() == std::generic_category() ? condition.value() : EIO;
+    int errnoValue = condition.category() == std::generic_category() ? condition.value() : EIO;
+#ifdef _WIN32
+    if (error.category() == std::system_category())
+        errnoValue = errnoForWindowsError(static_cast<unsigned long>(error.value()));
+#endif
     raiseFailure(errnoValue, operation, path, missing);
 }
 

@@ -51,6 +51,11 @@ int failureNumberForErrno(int errnoValue, const QString& path,
 
 [[noreturn]] void raiseFailure(int errnoValue, const QString& operation, const QString& path,
                                MissingMeans missing = MissingMeans::FileOrFolder);
+#ifdef _WIN32
+// For the Windows calls that report GetLastError() rather than errno.
+int errnoForWindowsError(unsigned long error);
+#endif
+
 [[noreturn]] void raiseFailure(const std::error_code& error, const QString& operation,
                                const QString& path,
                                MissingMeans missing = MissingMeans::FileOrFolder);
