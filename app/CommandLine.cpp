@@ -280,18 +280,22 @@ private:
     {
         const auto total = m_students.size();
         return {[this, total](qsizetype i) {
-                    m_console.out(QStringLiteral("[%1/%2] Adding %3 ... ")
+                    m_console.out(QStringLiteral("[%1/%2] Making the folder of %3 ... ")
                                       .arg(QString::number(i + 1), QString::number(total),
                                            describe(m_students.at(i))));
                 },
-                [this](qsizetype) { m_console.out(QStringLiteral("added\n")); }};
+                [this](qsizetype) { m_console.out(QStringLiteral("done\n")); },
+                [this](qsizetype count) {
+                    m_console.out(QStringLiteral("Adding %1 students to the register ... ")
+                                      .arg(count));
+                }};
     }
 
     int reportSuccess() const
     {
-        m_console.out(QStringLiteral("All %1 students were added.  You must now edit the Class "
-                                     "Page of each of their classes to add a link to their new "
-                                     "webpages.\n")
+        m_console.out(QStringLiteral("done\nAll %1 students were added.  You must now edit the "
+                                     "Class Page of each of their classes to add a link to their "
+                                     "new webpages.\n")
                           .arg(m_students.size()));
         return ExitStatus::Added;
     }
@@ -314,14 +318,26 @@ private:
                             .arg(QString::number(added.size()), added.join(QStringLiteral("; ")),
                                  QString::number(notAdded.size()),
                                  notAdded.join(QStringLiteral("; "))));
-        if (result.failedFolderMade)
-            m_console.err(QStringLiteral("The folder of %1 was made but is not in the register: "
-                                         "remove it before you add the student again.\n")
-                              .arg(nativePath(studentFolderPathFor(
-                                  m_site, m_students.at(result.added).inputs))));
-        if (result.added > 0 || result.failedFolderMade)
+        const QStringList leftOver = foldersLeftOver(result);
+        if (!leftOver.isEmpty())
+            m_console.err(QStringLiteral("These folders were made but are not in the register: "
+                                         "remove them before you add their students again.\n")
+                          + leftOver.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        if (result.added > 0 || !leftOver.isEmpty())
             return ExitStatus::FailedAfterChange;
         return missing ? ExitStatus::PageOrPath : ExitStatus::FailedUnchanged;
+    }
+
+    QStringList foldersLeftOver(const ListResult& result) const
+    {
+        QStringList folders;
+        const qsizetype made = result.failedAt < 0 ? m_students.size() : result.failedAt;
+        if (result.registerFailed)
+            for (qsizetype i = 0; i < made; ++i)
+                folders << nativePath(studentFolderPathFor(m_site, m_students.at(i).inputs));
+        if (result.failedFolderMade)
+            folders << nativePath(studentFolderPathFor(m_site, m_students.at(result.failedAt).inputs));
+        return folders;
     }
 
     const QCommandLineParser& m_parser;

@@ -88,6 +88,8 @@ CreateCommand::Outcome CreateCommand::createStudent()
     files::makeFolder(m_studentFolderPath);
     m_folderMade = true;
     fillStudentFolder(m_masterFolderPath, m_studentFolderPath, fullNameFor(m_readInputs()));
+    // The register never names a student whose files a power cut could take.
+    files::syncFileSystemOf(m_studentFolderPath);
     updateRegister(m_site.appFolder, *current, newRecordFor(m_readInputs()), *lock);
     lock.reset();
 

@@ -4,6 +4,7 @@
 #include "platform/SystemText.h"
 
 #include <cstring>
+#include <vector>
 
 namespace tk {
 
@@ -48,33 +49,103 @@ private:
     qsizetype m_lf = -1;
 };
 
-void appendPersonalisedLine(QByteArray& out, QByteArrayView line, const QByteArray& name)
+} // namespace
+
+PageRewriter::PageRewriter(QByteArray name, std::function<void(QByteArrayView)> write)
+    : m_name(std::move(name))
+    , m_write(std::move(write))
 {
-    const qsizetype found = line.indexOf(homePagePlaceholder);
-    if (found < 0) {
-        out.append(line);
-    } else {
-        out.append(line.first(found));
-        out.append(name);
-        out.append(line.sliced(found + homePagePlaceholder.size()));
-    }
-    out.append("\r\n", 2);
+    m_out.reserve(outputBlock + 4096);
 }
 
-} // namespace
+void PageRewriter::feed(QByteArrayView data)
+{
+    qsizetype position = 0;
+    if (m_skipLineFeed && !data.isEmpty()) {
+        m_skipLineFeed = false;
+        position = data.at(0) == '\n' ? 1 : 0;
+    }
+    LineEnds lineEnds(data);
+    m_nextPlaceholder = -1;
+    while (position < data.size()) {
+        const qsizetype end = lineEnds.next(position);
+        if (end == data.size()) {
+            m_carry.append(data.sliced(position));
+            return;
+        }
+        emitLineOf(data, position, end);
+        const bool crAtEnd = data.at(end) == '\r' && end + 1 == data.size();
+        m_skipLineFeed = crAtEnd; // the LF of this CR LF may open the next block
+        position = end + (crAtEnd ? 1 : lineEnds.lengthAt(end));
+    }
+}
+
+void PageRewriter::finish()
+{
+    if (!m_carry.isEmpty()) {
+        emitLine(m_carry);
+        m_carry.clear();
+    }
+    if (!m_out.isEmpty())
+        m_write(m_out);
+    m_out.clear();
+}
+
+// The placeholder is searched for once per block rather than once per line:
+// most lines of a page hold none, and are copied without a look.
+void PageRewriter::emitLineOf(QByteArrayView data, qsizetype start, qsizetype end)
+{
+    if (!m_carry.isEmpty()) {
+        m_carry.append(data.sliced(start, end - start));
+        emitLine(m_carry);
+        m_carry.clear();
+        return;
+    }
+    if (m_nextPlaceholder != data.size() && m_nextPlaceholder < start) {
+        m_nextPlaceholder = data.indexOf(QByteArrayView(homePagePlaceholder), start);
+        if (m_nextPlaceholder < 0)
+            m_nextPlaceholder = data.size();
+    }
+    const QByteArrayView line = data.sliced(start, end - start);
+    if (m_nextPlaceholder + homePagePlaceholder.size() <= end)
+        appendReplaced(line, m_nextPlaceholder - start);
+    else
+        m_out.append(line);
+    endLine();
+}
+
+void PageRewriter::emitLine(QByteArrayView line)
+{
+    const qsizetype found = line.indexOf(QByteArrayView(homePagePlaceholder));
+    if (found < 0)
+        m_out.append(line);
+    else
+        appendReplaced(line, found);
+    endLine();
+}
+
+void PageRewriter::appendReplaced(QByteArrayView line, qsizetype placeholderAt)
+{
+    m_out.append(line.first(placeholderAt));
+    m_out.append(m_name);
+    m_out.append(line.sliced(placeholderAt + homePagePlaceholder.size()));
+}
+
+void PageRewriter::endLine()
+{
+    m_out.append("\r\n", 2);
+    if (m_out.size() >= outputBlock) {
+        m_write(m_out);
+        m_out.clear(); // keeps its capacity
+    }
+}
 
 QByteArray personalisedPage(const QByteArray& page, const QByteArray& name)
 {
     QByteArray out;
-    out.reserve(page.size() + page.size() / 8 + name.size() * 4 + 2);
-    const QByteArrayView view(page);
-    LineEnds lineEnds(view);
-    qsizetype lineStart = 0;
-    while (lineStart < view.size()) {
-        const qsizetype end = lineEnds.next(lineStart);
-        appendPersonalisedLine(out, view.sliced(lineStart, end - lineStart), name);
-        lineStart = end < view.size() ? end + lineEnds.lengthAt(end) : end;
-    }
+    PageRewriter rewriter(name, [&out](QByteArrayView block) { out.append(block); });
+    rewriter.feed(page);
+    rewriter.finish();
     return out;
 }
 
@@ -82,14 +153,22 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
 {
     const QString homePage = joinPath(studentFolderPath, QStringLiteral("index.htm"));
     const QString tempPage = joinPath(studentFolderPath, QStringLiteral("temp.htm"));
-    const QByteArray page = files::readWholeFile(homePage);
+    files::File in(homePage, files::File::Mode::Read);
 
     // The template may hold a temp.htm of its own, even a link: the name is
     // removed and made afresh, so that nothing is written through a link.
     files::removeFileIfPresent(tempPage);
     files::File out(tempPage, files::File::Mode::CreateNew);
-    out.write(personalisedPage(page, encodeFileText(fullName)));
-    out.sync();
+    PageRewriter rewriter(encodeFileText(fullName), [&out](QByteArrayView block) { out.write(block); });
+    thread_local std::vector<char> block(PageRewriter::inputBlock);
+    while (const qint64 got = in.read(block.data(), static_cast<qint64>(block.size())))
+        rewriter.feed(QByteArrayView(block.data(), got));
+    rewriter.finish();
+    in.close();
+    // Where the whole file system is synced once the folder is complete,
+    // a sync of this one file would only cost time.
+    if (!files::syncsWholeFileSystem)
+        out.sync();
     out.close();
     files::renameReplacing(tempPage, homePage);
 }

@@ -216,29 +216,48 @@ QList<ListProblem> checkStudentList(const SiteData& site, const ShortcutRegister
     return problems;
 }
 
-ListResult addStudentList(const SiteData& site, ShortcutRegister current,
+ListResult addStudentList(const SiteData& site, const ShortcutRegister& current,
                           const QList<ListedStudent>& students, const RegisterLock& lock,
                           const ListProgress& progress)
 {
     ListResult result;
     const QString master = masterFolderPathFor(site);
-    for (const ListedStudent& student : students) {
-        progress.starting(result.added);
-        const QString folder = studentFolderPathFor(site, student.inputs);
-        const RegisterRecord record = newRecordFor(student.inputs);
+    QList<RegisterRecord> made;
+    QStringList classFolders;
+    for (qsizetype i = 0; i < students.size() && !result.failureNumber; ++i) {
+        const StudentInputs& inputs = students.at(i).inputs;
+        const QString folder = studentFolderPathFor(site, inputs);
+        progress.starting(i);
         try {
             files::makeFolder(folder);
             result.failedFolderMade = true;
-            fillStudentFolder(master, folder, fullNameFor(student.inputs));
-            updateRegister(site.appFolder, current, record, lock);
+            fillStudentFolder(master, folder, fullNameFor(inputs));
         } catch (const NumberedFailure& failure) {
             files::closeAllFiles();
             result.failureNumber = failure.number();
-            return result;
+            result.failedAt = i;
+            break;
         }
         result.failedFolderMade = false;
-        insertRecord(current, record);
-        progress.added(result.added++);
+        made << newRecordFor(inputs);
+        if (!classFolders.contains(classFolderPathFor(site, inputs)))
+            classFolders << classFolderPathFor(site, inputs);
+        progress.folderMade(i);
+    }
+    if (made.isEmpty())
+        return result;
+    progress.registering(made.size());
+    try {
+        // One sync and one rewrite for the whole list, not one per student.
+        for (const QString& classFolder : classFolders)
+            files::syncFileSystemOf(classFolder);
+        updateRegister(site.appFolder, current, made, lock);
+        result.added = made.size();
+    } catch (const NumberedFailure& failure) {
+        files::closeAllFiles();
+        result.registerFailed = true;
+        if (!result.failureNumber)
+            result.failureNumber = failure.number();
     }
     return result;
 }

@@ -46,20 +46,24 @@ QList<ListProblem> checkStudentList(const SiteData& site, const ShortcutRegister
 
 struct ListResult
 {
-    qsizetype added = 0;     // the first `added` students are in the register
-    int failureNumber = 0;   // 0 when every student was added
-    bool failedFolderMade = false; // the failing student's folder was made
+    qsizetype added = 0;           // the first `added` students are in the register
+    int failureNumber = 0;         // 0 when every student was added
+    qsizetype failedAt = -1;       // the student whose folder failed, if one did
+    bool failedFolderMade = false; // that student's folder was made, whole or not
+    bool registerFailed = false;   // the folders were made; the register was not changed
 };
 
 struct ListProgress
 {
     std::function<void(qsizetype index)> starting;
-    std::function<void(qsizetype index)> added;
+    std::function<void(qsizetype index)> folderMade;
+    std::function<void(qsizetype count)> registering;
 };
 
-// Adds the students in order under `lock`, each one's folder complete and on
-// the disk before the register names it; stops at the first failure.
-ListResult addStudentList(const SiteData& site, ShortcutRegister current,
+// Makes the students' folders in order under `lock`, up to the first failure,
+// then makes them durable and writes the register once with every student
+// whose folder is complete: the register never names one whose folder is not.
+ListResult addStudentList(const SiteData& site, const ShortcutRegister& current,
                           const QList<ListedStudent>& students, const RegisterLock& lock,
                           const ListProgress& progress);
 

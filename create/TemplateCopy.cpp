@@ -17,7 +17,6 @@ void fillStudentFolder(const QString& masterFolderPath, const QString& studentFo
 {
     copyFolderContents(masterFolderPath, studentFolderPath);
     personaliseHomePage(studentFolderPath, fullName);
-    files::syncFileSystemOf(studentFolderPath);
 }
 
 } // namespace tk

@@ -10,9 +10,9 @@ constexpr qint64 corruptPageThreshold = 100;
 bool pageLooksSound(const QString& folderPath);
 
 // Fills the freshly made student folder with the whole master template and
-// puts the student's name into its home page. Everything in it is on the
-// disk when this returns, so that the register never names a student whose
-// files a power cut could still take. Throws NumberedFailure.
+// puts the student's name into its home page. Throws NumberedFailure. The
+// folder is not yet sure to be on the disk: files::syncFileSystemOf() must
+// follow before the register names the student.
 void fillStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
                        const QString& fullName);
 

@@ -428,8 +428,10 @@ void syncFileSystemOf(const QString& folder)
     handle.syncFileSystem();
     handle.close();
 #else
-    // Each file was synced as it was copied; what is left is the folder entries.
+    // Each file was synced as it was written; what is left is the entries of
+    // the folder and its own entry in its parent.
     syncFolder(folder);
+    syncFolder(folder.left(folder.lastIndexOf(QLatin1Char('/'))));
 #endif
 }
 

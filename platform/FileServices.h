@@ -94,7 +94,8 @@ void copyLink(const QString& from, const QString& to);
 void linkOrCopy(const QString& original, const QString& copy);
 // Makes a finished rename in `folder` survive a power cut.
 void syncFolder(const QString& folder);
-// Makes everything written under `folder` survive a power cut.
+// Makes everything written under `folder` survive a power cut (on Linux,
+// everything written to its file system).
 void syncFileSystemOf(const QString& folder);
 
 int openFileCount();

@@ -138,15 +138,18 @@ void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
         shortcuts.classes.append(newRecord.className);
 }
 
-QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
+namespace {
+
+// Every row, with `newRecord`, when there is one, before row `insertAt`.
+QByteArray textOf(const ShortcutRegister& shortcuts, const RegisterRecord* newRecord,
+                  qsizetype insertAt)
 {
-    const qsizetype insertAt = insertionIndex(shortcuts, newRecord);
     const QLatin1String lineEnd("\r\n");
     QString text;
-    text.reserve(textSizeOf(shortcuts) + newRecord.text().size() + 2);
+    text.reserve(textSizeOf(shortcuts) + (newRecord ? newRecord->text().size() + 2 : 0));
     for (qsizetype i = 0; i <= shortcuts.rows.size(); ++i) {
-        if (i == insertAt) {
-            newRecord.appendText(text);
+        if (newRecord && i == insertAt) {
+            newRecord->appendText(text);
             text += lineEnd;
         }
         if (i < shortcuts.rows.size()) {
@@ -157,10 +160,26 @@ QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRec
     return encodeFileText(text, shortcuts.encoding);
 }
 
-void updateRegister(const QString& appFolder, const ShortcutRegister& current,
-                    const RegisterRecord& newRecord, const RegisterLock& lock)
+} // namespace
+
+QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
 {
-    Q_UNUSED(lock); // proof that the caller holds it while `current` is still current
+    return textOf(shortcuts, &newRecord, insertionIndex(shortcuts, newRecord));
+}
+
+QByteArray registerTextWith(const ShortcutRegister& shortcuts,
+                            const QList<RegisterRecord>& newRecords)
+{
+    ShortcutRegister all = shortcuts;
+    for (const RegisterRecord& record : newRecords)
+        insertRecord(all, record);
+    return textOf(all, nullptr, -1);
+}
+
+namespace {
+
+void replaceRegister(const QString& appFolder, const QByteArray& text)
+{
     const QString newPath = joinPath(appFolder, newRegisterFileName);
     const QString currentPath = joinPath(appFolder, registerFileName);
     const QString oldPath = joinPath(appFolder, oldRegisterFileName);
@@ -169,7 +188,7 @@ void updateRegister(const QString& appFolder, const ShortcutRegister& current,
     // the intranet is written through it.
     files::removeFileIfPresent(newPath);
     files::File out(newPath, files::File::Mode::CreateNew);
-    out.write(registerTextWith(current, newRecord));
+    out.write(text);
     out.sync();
     out.close();
 
@@ -185,6 +204,22 @@ void updateRegister(const QString& appFolder, const ShortcutRegister& current,
                                              "could not be flushed to disk (error %2).")
                                   .arg(nativePath(appFolder), QString::number(failure.number())));
     }
+}
+
+} // namespace
+
+// `lock` is the caller's proof that it holds the lock while `current` is
+// still what is on disk.
+void updateRegister(const QString& appFolder, const ShortcutRegister& current,
+                    const RegisterRecord& newRecord, const RegisterLock& /*lock*/)
+{
+    replaceRegister(appFolder, registerTextWith(current, newRecord));
+}
+
+void updateRegister(const QString& appFolder, const ShortcutRegister& current,
+                    const QList<RegisterRecord>& newRecords, const RegisterLock& /*lock*/)
+{
+    replaceRegister(appFolder, registerTextWith(current, newRecords));
 }
 
 } // namespace tk

@@ -43,6 +43,9 @@ void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
 // The register as it must be written: every row in normal form and in its
 // order, with `newRecord` at its insertion index. CR LF after every line.
 QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
+// The same with several new records, each inserted in turn.
+QByteArray registerTextWith(const ShortcutRegister& shortcuts,
+                            const QList<RegisterRecord>& newRecords);
 
 // Writes tkshrtct.new from `current` (the register as read under `lock`),
 // keeps tkshrtct.dat as tkshrtct.old and puts the new register in its place.
@@ -51,5 +54,8 @@ QByteArray registerTextWith(const ShortcutRegister& shortcuts, const RegisterRec
 // the student is registered, and what still fails goes to standard error.
 void updateRegister(const QString& appFolder, const ShortcutRegister& current,
                     const RegisterRecord& newRecord, const RegisterLock& lock);
+// The same for several students at once: one rewrite for a whole list.
+void updateRegister(const QString& appFolder, const ShortcutRegister& current,
+                    const QList<RegisterRecord>& newRecords, const RegisterLock& lock);
 
 } // namespace tk

@@ -35,6 +35,7 @@ private slots:
     void aListWithBadRowsChangesNothing();
     void addsAListInOrderWithProgress();
     void aListThatFailsPartWayRegistersExactlyTheAddedOnes();
+    void aListWhoseRegisterCannotBeWrittenAddsNobody();
     void asksOnARealTerminal_data();
     void asksOnARealTerminal();
 
@@ -236,8 +237,9 @@ void TestCommandLine::addsAListInOrderWithProgress()
 
     m_out.clear();
     QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root()}, QString("y")), 0);
-    QVERIFY2(m_out.endsWith("[y/N] [1/2] Adding Dravin Quorrel (Year 7, 7A) ... added\n"
-                            "[2/2] Adding Mary Ann Abel (Year 7, 7B) ... added\n"
+    QVERIFY2(m_out.endsWith("[y/N] [1/2] Making the folder of Dravin Quorrel (Year 7, 7A) ... done\n"
+                            "[2/2] Making the folder of Mary Ann Abel (Year 7, 7B) ... done\n"
+                            "Adding 2 students to the register ... done\n"
                             "All 2 students were added.  You must now edit the Class Page of "
                             "each of their classes to add a link to their new webpages.\n"),
              qPrintable(m_out));
@@ -261,9 +263,8 @@ void TestCommandLine::aListThatFailsPartWayRegistersExactlyTheAddedOnes()
     // Each student makes its own folder and the template's three: fail the third student's own.
     faults::failOn(FileOp::MakeFolder, EDQUOT, 2 * 4);
     QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root(), "--yes"}), 5);
-    const ShortcutRegister shortcuts = m_intranet->load().shortcuts;
     QStringList folders;
-    for (const RegisterRecord& row : shortcuts.rows)
+    for (const RegisterRecord& row : m_intranet->load().shortcuts.rows)
         folders << row.folderName;
     QCOMPARE(folders, (QStringList{"abel_mary", "adams_ben", "lee_kim", "quorrel_dravin", "zed_zoe"}));
     QVERIFY(!QFile::exists(m_intranet->path("2026/Year 7/7A/cole_max")));
@@ -272,6 +273,20 @@ void TestCommandLine::aListThatFailsPartWayRegistersExactlyTheAddedOnes()
     QVERIFY(m_err.contains("Added (2): Dravin Quorrel (Year 7, 7A); Mary Abel (Year 7, 7B)\n"
                            "Not added (1): Max Cole (Year 7, 7A)\n"));
     QVERIFY(!QFile::exists(m_intranet->path("tkshrtct.lck")));
+}
+
+void TestCommandLine::aListWhoseRegisterCannotBeWrittenAddsNobody()
+{
+    const QString list = listFile("surname,given,year,class\nQuorrel,Dravin,Year 7,7A\n");
+    const QByteArray registerBefore = tktest::readFile(m_intranet->path("tkshrtct.dat"));
+    faults::failOn(FileOp::Rename, EACCES, 1); // the home page's rename goes, the register's not
+    QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root(), "--yes"}), 5);
+    QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
+    QVERIFY2(m_err.contains("Added (0): \nNot added (1): Dravin Quorrel (Year 7, 7A)\n"
+                            "These folders were made but are not in the register: remove them "
+                            "before you add their students again.\n"
+                            + QDir::toNativeSeparators(m_intranet->path("2026/Year 7/7A/quorrel_dravin"))),
+             qPrintable(m_err));
 }
 
 void TestCommandLine::asksOnARealTerminal_data()

@@ -59,6 +59,9 @@ void TestHomePage::replacesTheFirstPlaceholderOfEachLine_data()
         << QByteArray("[New Student Jones]\r\n");
     QTest::newRow("lone CR becomes CR LF")
         << QByteArray("a\rNew Student\rb\r") << QByteArray("Jo") << QByteArray("a\r\nJo\r\nb\r\n");
+    QTest::newRow("mixed line ends")
+        << QByteArray("a\r\r\nNew Student\n\rb") << QByteArray("Jo")
+        << QByteArray("a\r\n\r\nJo\r\n\r\nb\r\n");
     QTest::newRow("lone LF is a line end too")
         << QByteArray("New Student\nNew Student\n") << QByteArray("Jo") << QByteArray("Jo\r\nJo\r\n");
     QTest::newRow("empty lines kept")
@@ -75,6 +78,16 @@ void TestHomePage::replacesTheFirstPlaceholderOfEachLine()
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, result);
     QCOMPARE(personalisedPage(page, name), result);
+    // Streamed in blocks of every small size, a CR LF or a placeholder split
+    // between two blocks must come out the same.
+    for (qsizetype piece = 1; piece <= 12; ++piece) {
+        QByteArray out;
+        PageRewriter rewriter(name, [&out](QByteArrayView block) { out.append(block); });
+        for (qsizetype at = 0; at < page.size(); at += piece)
+            rewriter.feed(QByteArrayView(page).sliced(at, std::min(piece, page.size() - at)));
+        rewriter.finish();
+        QCOMPARE(out, result);
+    }
 }
 
 void TestHomePage::keepsLongLinesWhole()
