@@ -1,6 +1,12 @@
 #include "platform/FaultInjection.h"
 
 #include <array>
+#include <cstdlib>
+
+#ifndef _WIN32
+#include <csignal>
+#include <unistd.h>
+#endif
 
 namespace tk::faults {
 
@@ -15,6 +21,7 @@ struct Plan
     int skip = 0;
     int error = 0;
     std::array<int, operationCount> calls{};
+    int killAt = 0; // counted down by every call; the call that reaches 0 never returns
 };
 
 Plan& plan()
@@ -34,6 +41,11 @@ void failOn(FileOp op, int errnoValue, int skip)
     p.error = errnoValue;
 }
 
+void killAtCall(int n)
+{
+    plan().killAt = n > 0 ? n : 0;
+}
+
 void clear()
 {
     plan() = Plan{};
@@ -48,6 +60,14 @@ int take(FileOp op)
 {
     Plan& p = plan();
     ++p.calls[static_cast<int>(op)];
+    if (p.killAt > 0 && --p.killAt == 0) {
+#ifdef _WIN32
+        std::_Exit(137); // no SIGKILL; ends as abruptly, with no flush and no destructor
+#else
+        ::kill(::getpid(), SIGKILL);
+        std::_Exit(137); // not reached: SIGKILL cannot be caught
+#endif
+    }
     if (!p.armed || p.op != op)
         return 0;
     if (p.skip > 0) {

@@ -35,6 +35,13 @@ void clear();
 // out how many injection points a scenario has.
 int callCount(FileOp op);
 
+// Make the n-th call from now, of any operation, kill this process with
+// SIGKILL before it reaches the system: nothing after it runs, no destructor,
+// no handler, as when the power fails or the operator kills the program. A
+// crash test runs the work in a child process and looks at what is left on
+// disk. n <= 0 disarms it; clear() does too.
+void killAtCall(int n);
+
 // Used by the file services: counts the call and returns the errno to fake, or 0.
 int take(FileOp op);
 

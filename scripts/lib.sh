@@ -16,6 +16,13 @@ tk_packages=(
   fonts-dejavu-core
 )
 
+# What scripts/fuzz needs besides tk_packages: clang, and the runtime
+# libraries of its sanitizers and of libFuzzer (the default clang's version).
+tk_fuzz_packages=(
+  clang
+  libclang-rt-dev
+)
+
 # Installs with apt-get whatever of tk_packages is missing; nothing if all are there.
 tk_deps() {
   if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
@@ -49,6 +56,13 @@ tk_deps() {
     apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# The same for tk_packages and tk_fuzz_packages together: tk_deps reads the
+# list through bash's dynamic scope, so this local copy is the one it sees.
+tk_fuzz_deps() {
+  local tk_packages=("${tk_packages[@]}" "${tk_fuzz_packages[@]}")
+  tk_deps
+}
+
 # Configures and builds the Release build in $tk_root/build.
 tk_build() {
   cmake -S "$tk_root" -B "$tk_root/build" -DCMAKE_BUILD_TYPE=Release
@@ -70,4 +84,145 @@ tk_make_student_folders() {
       NAME="$name" perl -pi -e 's/New Student/$ENV{NAME}/' "$class_dir/$folder/index.htm"
     done < <(sed -n 's|.*<li><a href="\([^"/]*\)/index.htm">\([^<]*\)</a></li>.*|\1\t\2|p' "$page")
   done
+}
+
+# ---------------------------------------------------------------------------
+# Windows cross-build (scripts/windows): MinGW-w64, a static Qt for Windows
+# built once from Debian's qt6-base source into a cache, and Wine to run tests.
+
+# Debian packages needed to cross-build for Windows and run the tests under Wine.
+tk_windows_packages=(
+  cmake
+  ninja-build
+  perl
+  dpkg-dev
+  qt6-base-dev
+  qt6-base-dev-tools
+  g++-mingw-w64-x86-64-posix
+  mingw-w64-tools
+  wine
+  wine64
+  xvfb
+  xauth
+  zip
+)
+
+# Installs with apt-get whichever of the named packages is missing.
+tk_apt_install_missing() {
+  if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
+    tk_say "deps: not a Debian/Ubuntu system (no dpkg-query/apt-get); install these yourself: $*"
+    return 1
+  fi
+  local missing=() p status
+  for p in "$@"; do
+    status="$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)"
+    if [[ "$status" != "install ok installed" ]]; then
+      missing+=("$p")
+    fi
+  done
+  if ((${#missing[@]} == 0)); then
+    return 0
+  fi
+  tk_say "deps: installing: ${missing[*]}"
+  tk_as_root apt-get update
+  tk_as_root env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Runs a command as root: directly when root, else through sudo.
+tk_as_root() {
+  if ((EUID == 0)); then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    tk_say "not root and sudo is not available; run as root: $*"
+    return 1
+  fi
+}
+
+# Installs whatever of tk_windows_packages is missing.
+tk_windows_deps() {
+  tk_apt_install_missing "${tk_windows_packages[@]}"
+}
+
+# Where the Windows build keeps Qt's source, the built Qt and the Wine prefix.
+tk_windows_cache() {
+  printf '%s\n' "${XDG_CACHE_HOME:-$HOME/.cache}/tkaddstudent"
+}
+
+# The CMake toolchain file for MinGW-w64.
+tk_windows_toolchain="$tk_root/cmake/mingw-w64-x86_64.cmake"
+
+# Qt for Windows is configured with these options (besides the paths). Only
+# QtCore, QtGui, QtWidgets and QtTest are needed. The Debian source lacks the
+# wintab header, hence no tablet events; "-no-opengl" (INPUT_opengl=no) also
+# turns dynamicgl off, without which Qt 6.4.2's Windows platform plugin does
+# not compile with OpenGL off. Direct2D stays on, as Qt's DirectWrite font
+# engine and font database are only built with it, but its own platform
+# plugin (direct2d1_1) is not needed.
+tk_windows_qt_options=(
+  -DCMAKE_BUILD_TYPE=Release
+  -DBUILD_SHARED_LIBS=OFF
+  -DQT_BUILD_EXAMPLES=OFF
+  -DQT_BUILD_TESTS=OFF
+  -DINPUT_opengl=no
+  -DFEATURE_opengl=OFF
+  -DFEATURE_opengl_dynamic=OFF
+  -DFEATURE_dynamicgl=OFF
+  -DFEATURE_vulkan=OFF
+  -DFEATURE_sql=OFF
+  -DFEATURE_network=OFF
+  -DFEATURE_dbus=OFF
+  -DFEATURE_printsupport=OFF
+  -DFEATURE_concurrent=OFF
+  -DFEATURE_xml=OFF
+  -DFEATURE_tabletevent=OFF
+  -DFEATURE_direct2d1_1=OFF
+  -DFEATURE_androiddeployqt=OFF
+  -DFEATURE_pkg_config=OFF
+  -DFEATURE_icu=OFF
+  -DFEATURE_zstd=OFF
+  -DFEATURE_system_zlib=OFF
+  -DFEATURE_system_png=OFF
+  -DFEATURE_system_jpeg=OFF
+  -DFEATURE_system_freetype=OFF
+  -DFEATURE_system_harfbuzz=OFF
+  -DFEATURE_system_pcre2=OFF
+  -DFEATURE_system_doubleconversion=OFF
+)
+
+# Prints the Debian version of the host Qt (qt6-base-dev), e.g. 6.4.2+dfsg-10;
+# the Qt for Windows is built from the source of exactly that version.
+tk_windows_qt_debian_version() {
+  dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null
+}
+
+# Prints the cache folder for Qt for Windows, keyed by Qt's version, the
+# options, the toolchain file and the MinGW compiler version, whether it is
+# built or not.
+tk_windows_qt_prefix() {
+  local debver upstream key
+  debver="$(tk_windows_qt_debian_version)" || return 1
+  [[ -n "$debver" ]] || return 1
+  upstream="${debver%%+*}"
+  upstream="${upstream%%-*}"
+  key="$({
+    printf '%s\n' "$debver" "${tk_windows_qt_options[@]}"
+    cat "$tk_windows_toolchain"
+    x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null || true
+  } | sha256sum | cut -c1-10)"
+  printf '%s\n' "$(tk_windows_cache)/qt-$upstream-mingw64-static-$key"
+}
+
+# Prints the folder of the cached Qt for Windows if it is built and installed;
+# returns 1 (printing nothing) if it is not. scripts/windows builds it.
+tk_windows_qt_dir() {
+  local prefix
+  prefix="$(tk_windows_qt_prefix)" || return 1
+  if [[ -f "$prefix/.tk-complete" && -f "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]]; then
+    printf '%s\n' "$prefix"
+  else
+    return 1
+  fi
 }

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include <cerrno>
+#include <cstdio>
 #ifdef Q_OS_UNIX
 #include <sys/wait.h>
 #include <unistd.h>
@@ -309,8 +310,20 @@ void TestRegisterUpdate::concurrentCopiesLoseNoRow()
         const pid_t pid = fork();
         QVERIFY(pid >= 0);
         if (pid == 0) {
-            for (int i = 0; i < studentsEach; ++i)
-                addUnderLock(intranet.root(), record(QStringLiteral("Copy%1 Student%2").arg(copy).arg(i)));
+            // Only _exit may end the child: an exception carried out of here
+            // would run the rest of the test run in it, and its end would wait
+            // for ever for Qt Test's watchdog thread, which fork() did not copy.
+            try {
+                for (int i = 0; i < studentsEach; ++i)
+                    addUnderLock(intranet.root(), record(QStringLiteral("Copy%1 Student%2").arg(copy).arg(i)));
+            } catch (const NumberedFailure& failure) {
+                std::fprintf(stderr, "copy %d: failure %d: %s %s\n", copy, failure.number(),
+                             qPrintable(failure.operation()), qPrintable(failure.path()));
+                _exit(2);
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "copy %d: %s\n", copy, error.what());
+                _exit(3);
+            }
             _exit(QTest::currentTestFailed() ? 1 : 0);
         }
         children.push_back(pid);
