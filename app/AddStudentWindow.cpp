@@ -102,7 +102,7 @@ void keepStandardColours(QWidget& widget)
     widget.setPalette(palette);
 }
 
-template <typename Widget>
+template<typename Widget>
 Widget* place(Widget* widget, const char* name, const QRect& geometry)
 {
     widget->setObjectName(QLatin1String(name));
@@ -202,8 +202,8 @@ AddStudentWindow::AddStudentWindow(const SiteData& site)
 // class is left to run the rule on.
 AddStudentWindow::~AddStudentWindow()
 {
-    for (QObject* input : std::initializer_list<QObject*>{m_surnameEdit, m_givenNameEdit,
-                                                          m_yearCombo, m_classCombo})
+    for (QObject* input :
+         std::initializer_list<QObject*>{m_surnameEdit, m_givenNameEdit, m_yearCombo, m_classCombo})
         disconnect(input, nullptr, this, nullptr);
 }
 
@@ -235,7 +235,8 @@ void AddStudentWindow::buildControls()
 
 void AddStudentWindow::buildInstructions()
 {
-    QLabel* note = makeLabel(this, "Label5", instructions, noteWhite, fromTwips(240, 120, 5175, 1935));
+    QLabel* note = makeLabel(this, "Label5", instructions, noteWhite,
+                             fromTwips(240, 120, 5175, 1935));
     note->setWordWrap(true);
     note->setToolTip(QStringLiteral("MAKE SURE YOU READ THIS!!"));
 }
@@ -248,12 +249,15 @@ void AddStudentWindow::buildNameRow()
                                        captionYellow, fromTwips(3120, 2280, 2175, 255));
     makeBold(*givenNameCaption);
     makeBold(*surnameCaption);
-    m_givenNameEdit = makeTextBox(
-        this, "Text2", QStringLiteral("The student's given name, or the name the student prefers"),
-        fromTwips(240, 2520, 2535, 285));
-    m_surnameEdit = makeTextBox(this, "Text1", QStringLiteral("The student's surname (family name)"),
+    m_givenNameEdit = makeTextBox(this, "Text2",
+                                  QStringLiteral(
+                                      "The student's given name, or the name the student prefers"),
+                                  fromTwips(240, 2520, 2535, 285));
+    m_surnameEdit = makeTextBox(this, "Text1",
+                                QStringLiteral("The student's surname (family name)"),
                                 fromTwips(2880, 2520, 2655, 285));
-    makeLabel(this, "Label8", QStringLiteral("eg. Dravin"), noteWhite, fromTwips(840, 2880, 1335, 255));
+    makeLabel(this, "Label8", QStringLiteral("eg. Dravin"), noteWhite,
+              fromTwips(840, 2880, 1335, 255));
     makeLabel(this, "Label7", QStringLiteral("eg. Quorrel"), noteWhite,
               fromTwips(3480, 2880, 1335, 255));
     nameAfterCaption(givenNameCaption, m_givenNameEdit);
@@ -268,12 +272,14 @@ void AddStudentWindow::buildChoiceRow()
                                      fromTwips(2040, 3360, 735, 255));
     QLabel* loginCaption = makeLabel(this, "Label6", QStringLiteral("Individual Login Account:"),
                                      captionYellow, fromTwips(3480, 3360, 1935, 255));
-    m_yearCombo = makeComboBox(
-        this, "Combo1", QStringLiteral("Pick the year the student is enrolled into, or type it"),
-        fromTwips(240, 3600, 1335, 315));
-    m_classCombo = makeComboBox(
-        this, "Combo2", QStringLiteral("Pick the class the student is enrolled into, or type it"),
-        fromTwips(1680, 3600, 1455, 315));
+    m_yearCombo = makeComboBox(this, "Combo1",
+                               QStringLiteral(
+                                   "Pick the year the student is enrolled into, or type it"),
+                               fromTwips(240, 3600, 1335, 315));
+    m_classCombo = makeComboBox(this, "Combo2",
+                                QStringLiteral(
+                                    "Pick the class the student is enrolled into, or type it"),
+                                fromTwips(1680, 3600, 1455, 315));
     m_loginEdit = makeTextBox(this, "Text3",
                               QStringLiteral("The student's own login account to the server, if "
                                              "your school has one for each student; otherwise "
@@ -299,7 +305,7 @@ void AddStudentWindow::buildBottomRow()
 
 void AddStudentWindow::setUpTabOrder()
 {
-    const QList<QWidget*> order{m_givenNameEdit, m_surnameEdit, m_yearCombo, m_classCombo,
+    const QList<QWidget*> order{m_givenNameEdit, m_surnameEdit,  m_yearCombo, m_classCombo,
                                 m_loginEdit,     m_createButton, m_quitButton};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -362,7 +368,8 @@ StudentInputs AddStudentWindow::currentInputs() const
 void AddStudentWindow::runCreate()
 {
     MessageBoxDialogs dialogs(this);
-    CreateCommand command(m_site, [this] { return currentInputs(); }, dialogs);
+    CreateCommand command(
+        m_site, [this] { return currentInputs(); }, dialogs);
     if (command.run() == CreateCommand::Outcome::EndProgram)
         endProgram();
 }

@@ -167,11 +167,11 @@ public:
 private:
     int addOne()
     {
-        const StudentInputs inputs{m_parser.value(m_options.surname),
-                                   m_parser.value(m_options.given), m_parser.value(m_options.login),
-                                   m_parser.value(m_options.year),
-                                   m_parser.value(m_options.className)};
-        CreateCommand command(m_site, [inputs] { return inputs; }, m_dialogs);
+        StudentInputs inputs{m_parser.value(m_options.surname), m_parser.value(m_options.given),
+                             m_parser.value(m_options.login), m_parser.value(m_options.year),
+                             m_parser.value(m_options.className)};
+        CreateCommand command(
+            m_site, [&inputs] { return inputs; }, m_dialogs);
         command.run();
         return statusFor(command.ending());
     }
@@ -202,8 +202,8 @@ private:
         try {
             StudentList list = readStudentList(files::readWholeFile(path));
             if (list.students.isEmpty() && list.problems.isEmpty())
-                list.problems.append({0, ListProblem::Kind::Refused,
-                                      QStringLiteral("The list holds no student.")});
+                list.problems.append(
+                    {0, ListProblem::Kind::Refused, QStringLiteral("The list holds no student.")});
             return list;
         } catch (const NumberedFailure& failure) {
             m_console.err(QStringLiteral("The list %1 cannot be read (error %2).\n")
@@ -223,7 +223,9 @@ private:
         if (problems.isEmpty())
             return 0;
         std::stable_sort(problems.begin(), problems.end(),
-                         [](const ListProblem& a, const ListProblem& b) { return a.line < b.line; });
+                         [](const ListProblem& a, const ListProblem& b) {
+                             return a.line < b.line;
+                         });
         QString report = QStringLiteral("Cannot add the list: nothing was changed.\n");
         for (const ListProblem& problem : problems)
             report += (problem.line > 0 ? QStringLiteral("line %1: ").arg(problem.line)
@@ -238,9 +240,9 @@ private:
 
     QString describe(const ListedStudent& student) const
     {
-        return QStringLiteral("%1 (%2, %3)").arg(fullNameFor(student.inputs),
-                                                 trimBlanks(student.inputs.year),
-                                                 trimBlanks(student.inputs.className));
+        return QStringLiteral("%1 (%2, %3)")
+            .arg(fullNameFor(student.inputs), trimBlanks(student.inputs.year),
+                 trimBlanks(student.inputs.className));
     }
 
     QString listQuestion() const
@@ -250,7 +252,8 @@ private:
                                       "tkshrtct.dat file:\r\n")
                            .arg(m_students.size());
         for (const ListedStudent& student : m_students)
-            text += nativePath(studentFolderPathFor(m_site, student.inputs)) + QStringLiteral("\r\n");
+            text += nativePath(studentFolderPathFor(m_site, student.inputs))
+                + QStringLiteral("\r\n");
         return text + QStringLiteral("\r\nAre you sure you want to do this?");
     }
 
@@ -266,7 +269,8 @@ private:
         try {
             current = loadRegister(m_site.appFolder);
         } catch (const StartupError& error) {
-            m_console.err(plainLines(messages::registerUnreadable(error.problem())) + QLatin1Char('\n'));
+            m_console.err(plainLines(messages::registerUnreadable(error.problem()))
+                          + QLatin1Char('\n'));
             return ExitStatus::FailedUnchanged;
         }
         // Another copy may have added students since the first check.
@@ -286,8 +290,8 @@ private:
                 },
                 [this](qsizetype) { m_console.out(QStringLiteral("done\n")); },
                 [this](qsizetype count) {
-                    m_console.out(QStringLiteral("Adding %1 students to the register ... ")
-                                      .arg(count));
+                    m_console.out(
+                        QStringLiteral("Adding %1 students to the register ... ").arg(count));
                 }};
     }
 
@@ -303,8 +307,8 @@ private:
     int reportFailure(const ListResult& result) const
     {
         const int number = result.failureNumber;
-        const bool missing =
-            number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound;
+        const bool missing = number == FailureNumber::FileNotFound
+            || number == FailureNumber::PathNotFound;
         const messages::Box box = missing
             ? messages::Box{messages::invalidPathTitle, messages::invalidPath()}
             : messages::failureBox(number);
@@ -336,7 +340,8 @@ private:
             for (qsizetype i = 0; i < made; ++i)
                 folders << nativePath(studentFolderPathFor(m_site, m_students.at(i).inputs));
         if (result.failedFolderMade)
-            folders << nativePath(studentFolderPathFor(m_site, m_students.at(result.failedAt).inputs));
+            folders << nativePath(
+                studentFolderPathFor(m_site, m_students.at(result.failedAt).inputs));
         return folders;
     }
 
@@ -374,12 +379,8 @@ QString usageProblem(const QCommandLineParser& parser, const Options& options)
 
 Console standardConsole()
 {
-    return {[](const QString& text) {
-                std::cout << text.toLocal8Bit().constData() << std::flush;
-            },
-            [](const QString& text) {
-                std::cerr << text.toLocal8Bit().constData() << std::flush;
-            },
+    return {[](const QString& text) { std::cout << text.toLocal8Bit().constData() << std::flush; },
+            [](const QString& text) { std::cerr << text.toLocal8Bit().constData() << std::flush; },
             []() -> std::optional<QString> {
                 std::string line;
                 if (!standardInputIsTerminal() || !std::getline(std::cin, line))

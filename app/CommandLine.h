@@ -11,12 +11,12 @@ namespace tk {
 // What the command line ends with, as the README documents it.
 namespace ExitStatus {
 constexpr int Added = 0;
-constexpr int CannotLoad = 1;         // the settings or the register cannot be read
-constexpr int Usage = 2;              // the command line is not understood
-constexpr int Refused = 3;            // input refused or not confirmed: nothing changed
-constexpr int PageOrPath = 4;         // a damaged or missing page, year or class: nothing changed
-constexpr int FailedAfterChange = 5;  // something was made before the failure
-constexpr int FailedUnchanged = 6;    // a failure before anything was made
+constexpr int CannotLoad = 1; // the settings or the register cannot be read
+constexpr int Usage = 2; // the command line is not understood
+constexpr int Refused = 3; // input refused or not confirmed: nothing changed
+constexpr int PageOrPath = 4; // a damaged or missing page, year or class: nothing changed
+constexpr int FailedAfterChange = 5; // something was made before the failure
+constexpr int FailedUnchanged = 6; // a failure before anything was made
 } // namespace ExitStatus
 
 // Where the command line talks and listens. `readAnswer` gives nothing when

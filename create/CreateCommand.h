@@ -19,11 +19,11 @@ public:
     // How the run ended, for a caller that reports more than the window does.
     enum class Ending {
         Added,
-        Declined,           // the question was answered No
-        InputRefused,       // nothing changed
-        PageOrPathProblem,  // a damaged or missing page, year or class; nothing changed
+        Declined, // the question was answered No
+        InputRefused, // nothing changed
+        PageOrPathProblem, // a damaged or missing page, year or class; nothing changed
         FailedBeforeChange, // nothing changed
-        FailedAfterChange,  // the student's folder was made, whole or not
+        FailedAfterChange, // the student's folder was made, whole or not
     };
 
     // `readInputs` is called afresh wherever the command reads the inputs.

@@ -30,7 +30,8 @@ public:
 
     qsizetype lengthAt(qsizetype at) const
     {
-        const bool crLf = m_page.at(at) == '\r' && at + 1 < m_page.size() && m_page.at(at + 1) == '\n';
+        const bool crLf = m_page.at(at) == '\r' && at + 1 < m_page.size()
+            && m_page.at(at + 1) == '\n';
         return crLf ? 2 : 1;
     }
 
@@ -159,7 +160,8 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
     // removed and made afresh, so that nothing is written through a link.
     files::removeFileIfPresent(tempPage);
     files::File out(tempPage, files::File::Mode::CreateNew);
-    PageRewriter rewriter(encodeFileText(fullName), [&out](QByteArrayView block) { out.write(block); });
+    PageRewriter rewriter(encodeFileText(fullName),
+                          [&out](QByteArrayView block) { out.write(block); });
     thread_local std::vector<char> block(PageRewriter::inputBlock);
     while (const qint64 got = in.read(block.data(), static_cast<qint64>(block.size())))
         rewriter.feed(QByteArrayView(block.data(), got));

@@ -16,8 +16,8 @@ inline const QByteArray homePagePlaceholder = QByteArrayLiteral("New Student");
 class PageRewriter
 {
 public:
-    static constexpr qsizetype inputBlock = 64 * 1024;
-    static constexpr qsizetype outputBlock = 64 * 1024;
+    static constexpr qsizetype inputBlock = qsizetype(64) * 1024;
+    static constexpr qsizetype outputBlock = qsizetype(64) * 1024;
 
     PageRewriter(QByteArray name, std::function<void(QByteArrayView)> write);
     void feed(QByteArrayView data);

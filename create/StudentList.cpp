@@ -75,7 +75,8 @@ private:
         QString field;
         for (++m_position; !atEnd(); ++m_position) {
             if (at() == QLatin1Char('"')) {
-                if (m_position + 1 >= m_text.size() || m_text.at(m_position + 1) != QLatin1Char('"'))
+                if (m_position + 1 >= m_text.size()
+                    || m_text.at(m_position + 1) != QLatin1Char('"'))
                     break;
                 ++m_position;
             } else if (at() == QLatin1Char('\n')) {
@@ -127,8 +128,8 @@ QString problemWithPage(const QString& folderPath, const QString& concern,
         return pageLooksSound(folderPath) ? QString() : concern;
     } catch (const NumberedFailure& failure) {
         const int number = failure.number();
-        const bool missing =
-            number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound;
+        const bool missing = number == FailureNumber::FileNotFound
+            || number == FailureNumber::PathNotFound;
         return missing ? whenMissing : messages::failureBox(number).text;
     }
 }
@@ -166,10 +167,10 @@ StudentList readStudentList(const QByteArray& bytes)
         if (isBlankRow(fields))
             continue;
         if (fields.size() < needed)
-            list.problems.append({line, ListProblem::Kind::Refused,
-                                  QStringLiteral("The row has %1 fields; the header has %2.")
-                                      .arg(QString::number(fields.size()),
-                                           QString::number(header.size()))});
+            list.problems.append(
+                {line, ListProblem::Kind::Refused,
+                 QStringLiteral("The row has %1 fields; the header has %2.")
+                     .arg(QString::number(fields.size()), QString::number(header.size()))});
         else
             list.students.append({line, inputsFrom(fields, columns)});
     }
@@ -193,9 +194,9 @@ QList<ListProblem> checkStudentList(const SiteData& site, const ShortcutRegister
             problems.append({student.line, ListProblem::Kind::Refused, *refusal});
             continue;
         }
-        const QString classProblem =
-            problemWithPage(classFolderPathFor(site, student.inputs),
-                            messages::classPageConcern(), messages::invalidPath());
+        const QString classProblem = problemWithPage(classFolderPathFor(site, student.inputs),
+                                                     messages::classPageConcern(),
+                                                     messages::invalidPath());
         const QString folder = studentFolderPathFor(site, student.inputs);
         // Windows file servers do not tell letter case apart.
         const QString folderKey = folder.toCaseFolded();
@@ -206,10 +207,11 @@ QList<ListProblem> checkStudentList(const SiteData& site, const ShortcutRegister
                              QStringLiteral("The student's folder %1 exists already.")
                                  .arg(nativePath(folder))});
         else if (folderLines.contains(folderKey))
-            problems.append({student.line, ListProblem::Kind::Refused,
-                             QStringLiteral("The student's folder %1 is the same as that of the "
-                                            "student on line %2.")
-                                 .arg(nativePath(folder), QString::number(folderLines[folderKey]))});
+            problems.append(
+                {student.line, ListProblem::Kind::Refused,
+                 QStringLiteral("The student's folder %1 is the same as that of the "
+                                "student on line %2.")
+                     .arg(nativePath(folder), QString::number(folderLines[folderKey]))});
         folderLines.insert(folderKey, student.line);
         insertRecord(withEarlierRows, newRecordFor(student.inputs));
     }

@@ -46,11 +46,11 @@ QList<ListProblem> checkStudentList(const SiteData& site, const ShortcutRegister
 
 struct ListResult
 {
-    qsizetype added = 0;           // the first `added` students are in the register
-    int failureNumber = 0;         // 0 when every student was added
-    qsizetype failedAt = -1;       // the student whose folder failed, if one did
+    qsizetype added = 0; // the first `added` students are in the register
+    int failureNumber = 0; // 0 when every student was added
+    qsizetype failedAt = -1; // the student whose folder failed, if one did
     bool failedFolderMade = false; // that student's folder was made, whole or not
-    bool registerFailed = false;   // the folders were made; the register was not changed
+    bool registerFailed = false; // the folders were made; the register was not changed
 };
 
 struct ListProgress

@@ -173,7 +173,7 @@ QString fullNameFor(const StudentInputs& inputs)
 
 QString accountNameFor(const StudentInputs& inputs)
 {
-    const QString login = trimBlanks(inputs.loginAccount);
+    QString login = trimBlanks(inputs.loginAccount);
     if (!login.isEmpty())
         return login;
     return trimBlanks(inputs.surname) + QLatin1Char(' ') + trimBlanks(inputs.givenName);

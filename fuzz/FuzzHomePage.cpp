@@ -79,9 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         name.assign(bytes + 1, length);
         page.assign(bytes + 1 + length, size - 1 - length);
     }
-    const QByteArray got = tk::personalisedPage(
-        QByteArray(page.data(), static_cast<qsizetype>(page.size())),
-        QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    const QByteArray got = tk::personalisedPage(QByteArray(page.data(),
+                                                           static_cast<qsizetype>(page.size())),
+                                                QByteArray(name.data(),
+                                                           static_cast<qsizetype>(name.size())));
     const std::string expected = rebuilt(page, name);
     if (got.toStdString() != expected)
         fail("the personalised page is not the page with each line's first placeholder replaced",

@@ -63,10 +63,7 @@ struct Row
 {
     QStringList fields;
     QString text;
-    bool operator==(const Row& other) const
-    {
-        return fields == other.fields && text == other.text;
-    }
+    bool operator==(const Row& other) const { return fields == other.fields && text == other.text; }
 };
 
 QList<Row> rowsOf(const ShortcutRegister& shortcuts)
@@ -90,7 +87,8 @@ bool isAccepted(const ShortcutRegister& shortcuts, const RegisterRecord& added)
         && (shortcuts.classes.contains(added.className) || shortcuts.classes.size() < maxClasses);
 }
 
-void checkRewrite(const QByteArray& input, const ShortcutRegister& before, const RegisterRecord& added)
+void checkRewrite(const QByteArray& input, const ShortcutRegister& before,
+                  const RegisterRecord& added)
 {
     if (!isAccepted(before, added))
         return;
@@ -103,8 +101,8 @@ void checkRewrite(const QByteArray& input, const ShortcutRegister& before, const
              error.problem() + "\ninput:   " + shown(input) + "\nwritten: " + shown(written));
     }
     const auto detail = [&] {
-        return "input:   " + shown(input) + "\nwritten: " + shown(written) + "\nadded:   "
-            + added.text();
+        return "input:   " + shown(input) + "\nwritten: " + shown(written)
+            + "\nadded:   " + added.text();
     };
     if (after.encoding != before.encoding)
         fail("the rewritten register reads in another encoding", detail());

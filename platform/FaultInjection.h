@@ -9,20 +9,20 @@ namespace tk {
 // permissions deny nothing, so this is how refusals and full disks are
 // reproduced. Production code never arms it.
 enum class FileOp {
-    Length,         // stat
-    MakeFolder,     // mkdir
-    ListFolder,     // opendir / readdir
-    Inspect,        // the type of one folder entry
+    Length, // stat
+    MakeFolder, // mkdir
+    ListFolder, // opendir / readdir
+    Inspect, // the type of one folder entry
     Open,
     Read,
     Write,
-    Sync,           // fsync of a file
+    Sync, // fsync of a file
     Close,
-    Link,           // hard link
-    CopyLink,       // readlink + symlink
+    Link, // hard link
+    CopyLink, // readlink + symlink
     Rename,
     Remove,
-    SyncFolder,     // fsync of a folder
+    SyncFolder, // fsync of a folder
     SyncFileSystem, // syncfs
 };
 

@@ -77,10 +77,22 @@ long long systemRead(int fd, char* data, qint64 size)
 {
     return _read(fd, data, static_cast<unsigned>(std::min<qint64>(size, 1 << 30)));
 }
-int systemStatus(int fd, FileStatus* status) { return _fstat64(fd, status); }
-bool isPlainFile(const FileStatus& status) { return (status.st_mode & _S_IFMT) == _S_IFREG; }
-int systemSync(int fd) { return _commit(fd); }
-int systemClose(int fd) { return _close(fd); }
+int systemStatus(int fd, FileStatus* status)
+{
+    return _fstat64(fd, status);
+}
+bool isPlainFile(const FileStatus& status)
+{
+    return (status.st_mode & _S_IFMT) == _S_IFREG;
+}
+int systemSync(int fd)
+{
+    return _commit(fd);
+}
+int systemClose(int fd)
+{
+    return _close(fd);
+}
 int flagsFor(File::Mode mode)
 {
     switch (mode) {
@@ -113,10 +125,22 @@ long long systemRead(int fd, char* data, qint64 size)
 {
     return ::read(fd, data, static_cast<size_t>(size));
 }
-int systemStatus(int fd, FileStatus* status) { return ::fstat(fd, status); }
-bool isPlainFile(const FileStatus& status) { return S_ISREG(status.st_mode); }
-int systemSync(int fd) { return ::fsync(fd); }
-int systemClose(int fd) { return ::close(fd); }
+int systemStatus(int fd, FileStatus* status)
+{
+    return ::fstat(fd, status);
+}
+bool isPlainFile(const FileStatus& status)
+{
+    return S_ISREG(status.st_mode);
+}
+int systemSync(int fd)
+{
+    return ::fsync(fd);
+}
+int systemClose(int fd)
+{
+    return ::close(fd);
+}
 int flagsFor(File::Mode mode)
 {
     switch (mode) {
@@ -269,8 +293,8 @@ void File::sync()
 #ifdef __linux__
 void File::syncFileSystem()
 {
-    if (const int error =
-            checkedCall(FileOp::SyncFileSystem, [&] { return ::syncfs(m_descriptor) == 0; }))
+    if (const int error = checkedCall(FileOp::SyncFileSystem,
+                                      [&] { return ::syncfs(m_descriptor) == 0; }))
         raiseFailure(error, QStringLiteral("Flush file system"), m_path);
 }
 #endif
@@ -373,7 +397,7 @@ void copyFile(const QString& from, const QString& to, bool syncIt)
 {
     // One buffer for every file of a copy: a fresh one per file would cost an
     // allocation (and, at this size, a mapping) each time.
-    thread_local std::vector<char> buffer(256 * 1024);
+    thread_local std::vector<char> buffer(std::size_t(256) * 1024);
     File source(from, File::Mode::Read);
     File target(to, File::Mode::CreateNew);
     for (;;) {

@@ -29,10 +29,10 @@ class File
 {
 public:
     enum class Mode {
-        Read,          // plain files only: a pipe or device is refused, never waited on
-        CreateNew,     // fails when the name exists, link or not
+        Read, // plain files only: a pipe or device is refused, never waited on
+        CreateNew, // fails when the name exists, link or not
         CreateOrEmpty,
-        Folder,        // for syncing it
+        Folder, // for syncing it
     };
 
     File(const QString& path, Mode mode);

@@ -12,14 +12,15 @@ namespace tk {
 // run-time error codes that the Ilvantis tools have always reported, so that the
 // code in a "serious error" message means the same thing to the support desk.
 namespace FailureNumber {
-constexpr int BadFileName = 52;      // ENAMETOOLONG, EINVAL
-constexpr int FileNotFound = 53;     // ENOENT on a file whose folder exists
-constexpr int DeviceIoError = 57;    // EIO, a page that is not a plain file, every error not listed here
-constexpr int DiskFull = 61;         // ENOSPC, EDQUOT, EFBIG
-constexpr int TooManyFiles = 67;     // EMFILE, ENFILE
+constexpr int BadFileName = 52; // ENAMETOOLONG, EINVAL
+constexpr int FileNotFound = 53; // ENOENT on a file whose folder exists
+constexpr int DeviceIoError =
+    57; // EIO, a page that is not a plain file, every error not listed here
+constexpr int DiskFull = 61; // ENOSPC, EDQUOT, EFBIG
+constexpr int TooManyFiles = 67; // EMFILE, ENFILE
 constexpr int RenameAcrossDrives = 74; // EXDEV
-constexpr int PathFileAccess = 75;   // EEXIST, EACCES, EPERM, EROFS, EBUSY, ENOTEMPTY, EISDIR
-constexpr int PathNotFound = 76;     // ENOENT on the folder path, ENOTDIR, ELOOP
+constexpr int PathFileAccess = 75; // EEXIST, EACCES, EPERM, EROFS, EBUSY, ENOTEMPTY, EISDIR
+constexpr int PathNotFound = 76; // ENOENT on the folder path, ENOTDIR, ELOOP
 } // namespace FailureNumber
 
 // The one failure type of every file and folder operation: the number decides
@@ -27,8 +28,7 @@ constexpr int PathNotFound = 76;     // ENOENT on the folder path, ENOTDIR, ELOO
 class NumberedFailure : public std::runtime_error
 {
 public:
-    NumberedFailure(int number, const QString& operation, const QString& path,
-                    int systemError = 0);
+    NumberedFailure(int number, const QString& operation, const QString& path, int systemError = 0);
 
     int number() const { return m_number; }
     // The errno behind the number, where there is one: several share a number.

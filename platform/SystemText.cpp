@@ -7,8 +7,9 @@ namespace tk {
 
 bool isSystemText(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless
-                                                         | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringConverter::System,
+                           QStringConverter::Flag::Stateless
+                               | QStringConverter::Flag::ConvertInitialBom);
     const QString ignored = decoder.decode(bytes);
     return !decoder.hasError();
 }

@@ -7,8 +7,8 @@ namespace tk {
 // The three kinds of modal message the program shows; the values are the
 // classic message-box style codes.
 enum class MessageStyle {
-    Error = 16,       // OK, error icon
-    Question = 36,    // Yes and No, question icon, Yes the default
+    Error = 16, // OK, error icon
+    Question = 36, // Yes and No, question icon, Yes the default
     Information = 64, // OK, information icon
 };
 

@@ -19,8 +19,8 @@ public:
     // Waits up to `patience` for a lock that another copy holds; nothing when
     // it is still held then. Throws NumberedFailure when the lock file cannot
     // be made for any other reason.
-    static std::optional<RegisterLock> acquire(
-        const QString& appFolder, std::chrono::milliseconds patience = std::chrono::seconds(5));
+    static std::optional<RegisterLock>
+    acquire(const QString& appFolder, std::chrono::milliseconds patience = std::chrono::seconds(5));
     static QString pathIn(const QString& appFolder);
 
     RegisterLock(RegisterLock&& other) noexcept;

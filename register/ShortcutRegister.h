@@ -41,8 +41,8 @@ struct RegisterRecord
 struct ShortcutRegister
 {
     QList<RegisterRecord> rows; // in file order, duplicates kept
-    QStringList years;          // distinct years, first-seen order
-    QStringList classes;        // distinct classes, first-seen order
+    QStringList years; // distinct years, first-seen order
+    QStringList classes; // distinct classes, first-seen order
     TextEncoding encoding = TextEncoding::System;
 
     int rowCount() const { return static_cast<int>(rows.size()); }

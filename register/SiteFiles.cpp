@@ -202,8 +202,8 @@ private:
         const auto& f = raw.fields;
         m_register.rows.append({f[0], f[1], f[2], f[3]});
         addDistinct(m_register.years, m_seenYears, f[3], maxYears, QStringLiteral("years"), raw);
-        addDistinct(m_register.classes, m_seenClasses, f[2], maxClasses,
-                    QStringLiteral("classes"), raw);
+        addDistinct(m_register.classes, m_seenClasses, f[2], maxClasses, QStringLiteral("classes"),
+                    raw);
     }
 
     void addDistinct(QStringList& list, QSet<QString>& seen, const QString& value, int limit,
@@ -243,9 +243,10 @@ SiteSettings loadSettings(const QString& appFolder)
     const std::optional<QString> title = reader.readItem();
     const std::optional<QString> year = title ? reader.readItem() : std::nullopt;
     if (!year)
-        throw StartupError(path, QStringLiteral("The settings file ends before the structure "
-                                                "year.  It must hold a title and the year of "
-                                                "the structure, for example: \"Intranet\",2026"));
+        throw StartupError(path,
+                           QStringLiteral("The settings file ends before the structure "
+                                          "year.  It must hold a title and the year of "
+                                          "the structure, for example: \"Intranet\",2026"));
     const QByteArray titleBytes = trimBlanks(*title).toLatin1();
     const QString titleText = isSystemText(titleBytes) ? decodeSystemText(titleBytes)
                                                        : QString::fromLatin1(titleBytes);

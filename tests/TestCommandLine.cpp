@@ -75,10 +75,12 @@ void TestCommandLine::parsesTheCommandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said"); // on standard output when 0, else on standard error
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "tkaddstudent add --from FILE [--dry-run]";
+    QTest::newRow("help") << QStringList{"--help"} << 0
+                          << "tkaddstudent add --from FILE [--dry-run]";
     QTest::newRow("version") << QStringList{"--version"} << 0 << "tkaddstudent 2.0.0.0\n";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "Unknown option 'bogus'.";
-    QTest::newRow("no command") << QStringList{"--yes"} << 2 << "Say what to do: tkaddstudent add ...";
+    QTest::newRow("no command") << QStringList{"--yes"} << 2
+                                << "Say what to do: tkaddstudent add ...";
     QTest::newRow("missing given name")
         << QStringList{"add", "--surname", "Lee", "--year", "Year 7", "--class", "7A"} << 2
         << "Missing --given.";
@@ -105,17 +107,33 @@ void TestCommandLine::addsOneStudentWithTheWindowsChecks_data()
     QTest::addColumn<QString>("setUp");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
-    QTest::newRow("yes") << QStringList{"--yes"} << "7A" << "" << 0 << "Success\nAn Ilvantis folder structure for Anna Maria Van der Berg has been created";
-    QTest::newRow("answered y") << QStringList{} << "7A" << "answer y" << 0 << "[y/N] Success\n";
-    QTest::newRow("answered n") << QStringList{} << "7A" << "answer n" << 3 << "";
-    QTest::newRow("no terminal") << QStringList{} << "7A" << "" << 3 << "There is no terminal to ask on, so nothing was done.  Run again with --yes to answer Yes.";
-    QTest::newRow("refused") << QStringList{"--yes", "--login", "a,b"} << "7A" << "" << 3 << "Cannot create\nThe Individual Login Account holds the comma";
-    QTest::newRow("no such class") << QStringList{"--yes"} << "7Z" << "" << 4 << "Invalid path\n";
-    QTest::newRow("damaged class page") << QStringList{"--yes"} << "7A" << "short class page" << 4 << "Possible concern\n";
-    QTest::newRow("folder exists") << QStringList{"--yes"} << "7A" << "folder exists" << 6 << "Problem!\n";
-    QTest::newRow("register in use") << QStringList{"--yes"} << "7A" << "locked" << 6 << "Another copy of this utility";
-    QTest::newRow("failure after the folder") << QStringList{"--yes"} << "7A" << "disk full" << 5 << "A serious error (code=61)";
-    QTest::newRow("no settings") << QStringList{"--yes"} << "7A" << "no settings" << 1 << "The settings file could not be found.";
+    QTest::newRow("yes")
+        << QStringList{"--yes"} << "7A"
+        << "" << 0
+        << "Success\nAn Ilvantis folder structure for Anna Maria Van der Berg has been created";
+    QTest::newRow("answered y") << QStringList{} << "7A"
+                                << "answer y" << 0 << "[y/N] Success\n";
+    QTest::newRow("answered n") << QStringList{} << "7A"
+                                << "answer n" << 3 << "";
+    QTest::newRow("no terminal") << QStringList{} << "7A"
+                                 << "" << 3
+                                 << "There is no terminal to ask on, so nothing was done.  Run "
+                                    "again with --yes to answer Yes.";
+    QTest::newRow("refused") << QStringList{"--yes", "--login", "a,b"} << "7A"
+                             << "" << 3
+                             << "Cannot create\nThe Individual Login Account holds the comma";
+    QTest::newRow("no such class") << QStringList{"--yes"} << "7Z"
+                                   << "" << 4 << "Invalid path\n";
+    QTest::newRow("damaged class page") << QStringList{"--yes"} << "7A"
+                                        << "short class page" << 4 << "Possible concern\n";
+    QTest::newRow("folder exists") << QStringList{"--yes"} << "7A"
+                                   << "folder exists" << 6 << "Problem!\n";
+    QTest::newRow("register in use") << QStringList{"--yes"} << "7A"
+                                     << "locked" << 6 << "Another copy of this utility";
+    QTest::newRow("failure after the folder") << QStringList{"--yes"} << "7A"
+                                              << "disk full" << 5 << "A serious error (code=61)";
+    QTest::newRow("no settings") << QStringList{"--yes"} << "7A"
+                                 << "no settings" << 1 << "The settings file could not be found.";
 }
 
 void TestCommandLine::addsOneStudentWithTheWindowsChecks()
@@ -163,11 +181,13 @@ void TestCommandLine::readsListsAsSpreadsheetsWriteThem_data()
         << QByteArray("Class,YEAR,Given,Surname,extra\r\n7A,Year 7,Jo,Lee,x\r\n")
         << QStringList{"2: Lee|Jo||Year 7|7A"};
     QTest::newRow("quotes, doubled quotes and a line break")
-        << QByteArray("surname,given,year,class,login\n\"Lee, \"\"Jr\"\"\",\"Jo\nAnn\",Year 7,7A,jl\n"
-                      "Kim,Bo,Year 7,7B,\n")
+        << QByteArray(
+               "surname,given,year,class,login\n\"Lee, \"\"Jr\"\"\",\"Jo\nAnn\",Year 7,7A,jl\n"
+               "Kim,Bo,Year 7,7B,\n")
         << QStringList{"2: Lee, \"Jr\"|Jo\nAnn|jl|Year 7|7A", "4: Kim|Bo||Year 7|7B"};
     QTest::newRow("semicolons, BOM, blank lines")
-        << QByteArray("\xEF\xBB\xBFsurname;given;year;class\r\n\r\nM\xC3\xBCller;Zo\xC3\xAB;Year 7;7A\r\n")
+        << QByteArray(
+               "\xEF\xBB\xBFsurname;given;year;class\r\n\r\nM\xC3\xBCller;Zo\xC3\xAB;Year 7;7A\r\n")
         << QStringList{QString::fromUtf8("3: Müller|Zoë||Year 7|7A")};
     QTest::newRow("code page, not UTF-8")
         << QByteArray("surname,given,year,class\nM\xFCller,Jo,Year 7,7A\n")
@@ -182,9 +202,9 @@ void TestCommandLine::readsListsAsSpreadsheetsWriteThem()
     QVERIFY(list.problems.isEmpty());
     QStringList read;
     for (const ListedStudent& s : list.students)
-        read << QStringLiteral("%1: %2|%3|%4|%5|%6").arg(QString::number(s.line), s.inputs.surname,
-                                                         s.inputs.givenName, s.inputs.loginAccount,
-                                                         s.inputs.year, s.inputs.className);
+        read << QStringLiteral("%1: %2|%3|%4|%5|%6")
+                    .arg(QString::number(s.line), s.inputs.surname, s.inputs.givenName,
+                         s.inputs.loginAccount, s.inputs.year, s.inputs.className);
     QCOMPARE(read, students);
 }
 
@@ -218,10 +238,12 @@ void TestCommandLine::aListWithBadRowsChangesNothing()
     tktest::writeFile(m_intranet->path("2026/Year 7/C100/index.htm"), tktest::pageOfSize(200));
     tktest::writeFile(m_intranet->path("2026/Year 7/C101/index.htm"), tktest::pageOfSize(200));
     m_err.clear();
-    QCOMPARE(run({"add", "--from", listFile("surname,given,year,class\nA,B,Year 7,C100\nC,D,Year 7,C101\n"),
+    QCOMPARE(run({"add", "--from",
+                  listFile("surname,given,year,class\nA,B,Year 7,C100\nC,D,Year 7,C101\n"),
                   "--intranet", m_intranet->root(), "--dry-run"}),
              3);
-    QVERIFY2(m_err.contains("line 3: The register file tkshrtct.dat already names 100 different classes"),
+    QVERIFY2(m_err.contains(
+                 "line 3: The register file tkshrtct.dat already names 100 different classes"),
              qPrintable(m_err));
 }
 
@@ -237,11 +259,12 @@ void TestCommandLine::addsAListInOrderWithProgress()
 
     m_out.clear();
     QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root()}, QString("y")), 0);
-    QVERIFY2(m_out.endsWith("[y/N] [1/2] Making the folder of Dravin Quorrel (Year 7, 7A) ... done\n"
-                            "[2/2] Making the folder of Mary Ann Abel (Year 7, 7B) ... done\n"
-                            "Adding 2 students to the register ... done\n"
-                            "All 2 students were added.  You must now edit the Class Page of "
-                            "each of their classes to add a link to their new webpages.\n"),
+    QVERIFY2(m_out.endsWith(
+                 "[y/N] [1/2] Making the folder of Dravin Quorrel (Year 7, 7A) ... done\n"
+                 "[2/2] Making the folder of Mary Ann Abel (Year 7, 7B) ... done\n"
+                 "Adding 2 students to the register ... done\n"
+                 "All 2 students were added.  You must now edit the Class Page of "
+                 "each of their classes to add a link to their new webpages.\n"),
              qPrintable(m_out));
     QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")),
              QByteArray("Adams Ben,adams_ben,7A,Year 7\r\n"
@@ -266,9 +289,11 @@ void TestCommandLine::aListThatFailsPartWayRegistersExactlyTheAddedOnes()
     QStringList folders;
     for (const RegisterRecord& row : m_intranet->load().shortcuts.rows)
         folders << row.folderName;
-    QCOMPARE(folders, (QStringList{"abel_mary", "adams_ben", "lee_kim", "quorrel_dravin", "zed_zoe"}));
+    QCOMPARE(folders,
+             (QStringList{"abel_mary", "adams_ben", "lee_kim", "quorrel_dravin", "zed_zoe"}));
     QVERIFY(!QFile::exists(m_intranet->path("2026/Year 7/7A/cole_max")));
-    QVERIFY2(m_err.contains("failed\nSomething's wrong!\nA serious error (code=61) has occurred.  "),
+    QVERIFY2(m_err.contains(
+                 "failed\nSomething's wrong!\nA serious error (code=61) has occurred.  "),
              qPrintable(m_err));
     QVERIFY(m_err.contains("Added (2): Dravin Quorrel (Year 7, 7A); Mary Abel (Year 7, 7B)\n"
                            "Not added (1): Max Cole (Year 7, 7A)\n"));
@@ -282,10 +307,11 @@ void TestCommandLine::aListWhoseRegisterCannotBeWrittenAddsNobody()
     faults::failOn(FileOp::Rename, EACCES, 1); // the home page's rename goes, the register's not
     QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root(), "--yes"}), 5);
     QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
-    QVERIFY2(m_err.contains("Added (0): \nNot added (1): Dravin Quorrel (Year 7, 7A)\n"
-                            "These folders were made but are not in the register: remove them "
-                            "before you add their students again.\n"
-                            + QDir::toNativeSeparators(m_intranet->path("2026/Year 7/7A/quorrel_dravin"))),
+    QVERIFY2(m_err.contains(
+                 "Added (0): \nNot added (1): Dravin Quorrel (Year 7, 7A)\n"
+                 "These folders were made but are not in the register: remove them "
+                 "before you add their students again.\n"
+                 + QDir::toNativeSeparators(m_intranet->path("2026/Year 7/7A/quorrel_dravin"))),
              qPrintable(m_err));
 }
 
@@ -321,8 +347,7 @@ void TestCommandLine::asksOnARealTerminal()
         screen.append(buffer, got);
     }
     QCOMPARE(write(terminal, typed.constData(), typed.size()), ssize_t(typed.size()));
-    while (read(terminal, buffer, sizeof buffer) > 0) {
-    }
+    while (read(terminal, buffer, sizeof buffer) > 0) { }
     int exitStatus = 0;
     QCOMPARE(waitpid(pid, &exitStatus, 0), pid);
     ::close(terminal);

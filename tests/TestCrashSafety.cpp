@@ -151,20 +151,25 @@ void TestCrashSafety::aKilledRegisterUpdateLeavesACompleteRegister()
         const auto before = tktest::snapshot(root);
 
         QString what;
-        const ChildEnd end = runKilledAtCall(step, [&] {
-            // As the Create command does it: the register is read under the lock.
-            const std::optional<RegisterLock> lock = RegisterLock::acquire(root);
-            if (!lock)
-                return false;
-            updateRegister(root, loadRegister(root), added, *lock);
-            return true;
-        }, &what);
-        QVERIFY2(end != ChildEnd::Failed, qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
+        const ChildEnd end = runKilledAtCall(
+            step,
+            [&] {
+                // As the Create command does it: the register is read under the lock.
+                const std::optional<RegisterLock> lock = RegisterLock::acquire(root);
+                if (!lock)
+                    return false;
+                updateRegister(root, loadRegister(root), added, *lock);
+                return true;
+            },
+            &what);
+        QVERIFY2(end != ChildEnd::Failed,
+                 qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
 
         const QByteArray dat = tktest::readFile(intranet.path("tkshrtct.dat"));
         QVERIFY2(dat == oldRegister || dat == newRegister,
                  qPrintable(QStringLiteral("step %1 left tkshrtct.dat as: %2")
-                                .arg(step).arg(QString::fromLatin1(dat))));
+                                .arg(step)
+                                .arg(QString::fromLatin1(dat))));
         checkTheNextStartUpWorks(root);
         QCOMPARE(outside(tktest::snapshot(root), {}), outside(before, {}));
 
@@ -210,22 +215,28 @@ void TestCrashSafety::aKilledCreateNeverRegistersAHalfMadeStudent()
         complete["index.htm"].replace("New Student", "Anna Maria Van der Berg");
 
         QString what;
-        const ChildEnd end = runKilledAtCall(step, [&] {
-            MessageBox::clearShown();
-            MessageBox::setNextAnswer(Answer::Yes);
-            MessageBox::setNextAnswer(Answer::Ok);
-            MessageBoxDialogs dialogs(nullptr);
-            CreateCommand command(site, [&] { return inputs; }, dialogs);
-            return command.run() == CreateCommand::Outcome::EndProgram
-                && MessageBox::shown().size() == 2
-                && MessageBox::shown().at(1).title == QStringLiteral("Success");
-        }, &what);
-        QVERIFY2(end != ChildEnd::Failed, qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
+        const ChildEnd end = runKilledAtCall(
+            step,
+            [&] {
+                MessageBox::clearShown();
+                MessageBox::setNextAnswer(Answer::Yes);
+                MessageBox::setNextAnswer(Answer::Ok);
+                MessageBoxDialogs dialogs(nullptr);
+                CreateCommand command(
+                    site, [&] { return inputs; }, dialogs);
+                return command.run() == CreateCommand::Outcome::EndProgram
+                    && MessageBox::shown().size() == 2
+                    && MessageBox::shown().at(1).title == QStringLiteral("Success");
+            },
+            &what);
+        QVERIFY2(end != ChildEnd::Failed,
+                 qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
 
         const QByteArray dat = tktest::readFile(intranet.path("tkshrtct.dat"));
         QVERIFY2(dat == oldRegister || dat == newRegister,
                  qPrintable(QStringLiteral("step %1 left tkshrtct.dat as: %2")
-                                .arg(step).arg(QString::fromLatin1(dat))));
+                                .arg(step)
+                                .arg(QString::fromLatin1(dat))));
         checkTheNextStartUpWorks(root);
         QCOMPARE(outside(tktest::snapshot(root), studentFolder), outside(before, studentFolder));
         if (dat == newRegister)
@@ -251,7 +262,8 @@ void TestCrashSafety::aKilledCreateNeverRegistersAHalfMadeStudent()
                 MessageBox::setNextAnswer(Answer::Ok);
                 const SiteData nextSite = intranet.load();
                 MessageBoxDialogs dialogs(nullptr);
-                CreateCommand command(nextSite, [&] { return next; }, dialogs);
+                CreateCommand command(
+                    nextSite, [&] { return next; }, dialogs);
                 QCOMPARE(command.run(), CreateCommand::Outcome::ReturnToWindow);
                 QCOMPARE(MessageBox::shown().size(), 2);
                 QCOMPARE(MessageBox::shown().at(1).title, QStringLiteral("Cannot create"));

@@ -91,7 +91,8 @@ Outcome TestCreateCommand::create(const QList<Answer>& answers)
     for (const Answer answer : answers)
         MessageBox::setNextAnswer(answer);
     MessageBoxDialogs dialogs(nullptr);
-    CreateCommand command(m_site, [this] { return m_inputs; }, dialogs);
+    CreateCommand command(
+        m_site, [this] { return m_inputs; }, dialogs);
     return command.run();
 }
 
@@ -116,20 +117,47 @@ void TestCreateCommand::derivesNamesAndPaths_data()
     QTest::addColumn<QString>("folderName");
     QTest::addColumn<QString>("fullName");
     QTest::addColumn<QString>("accountName");
-    QTest::newRow("Van der Berg") << " Van der Berg" << "Anna Maria " << ""
-                                  << "vanderberg_annamaria" << "Anna Maria Van der Berg"
+    QTest::newRow("Van der Berg") << " Van der Berg"
+                                  << "Anna Maria "
+                                  << ""
+                                  << "vanderberg_annamaria"
+                                  << "Anna Maria Van der Berg"
                                   << "Van der Berg Anna Maria";
-    QTest::newRow("McDONALD") << "McDONALD" << "Ann" << "" << "mcdonald_ann" << "Ann McDONALD"
+    QTest::newRow("McDONALD") << "McDONALD"
+                              << "Ann"
+                              << ""
+                              << "mcdonald_ann"
+                              << "Ann McDONALD"
                               << "McDONALD Ann";
-    QTest::newRow("de la Cruz") << "de la Cruz" << "Jo Ann" << "" << "delacruz_joann"
-                                << "Jo Ann de la Cruz" << "de la Cruz Jo Ann";
-    QTest::newRow("O'Neil-Smith") << "O'Neil-Smith" << "Kate" << "" << "o'neil-smith_kate"
-                                  << "Kate O'Neil-Smith" << "O'Neil-Smith Kate";
-    QTest::newRow("login account") << "Smith" << "Jo" << "  jsmith " << "smith_jo" << "Jo Smith"
+    QTest::newRow("de la Cruz") << "de la Cruz"
+                                << "Jo Ann"
+                                << ""
+                                << "delacruz_joann"
+                                << "Jo Ann de la Cruz"
+                                << "de la Cruz Jo Ann";
+    QTest::newRow("O'Neil-Smith") << "O'Neil-Smith"
+                                  << "Kate"
+                                  << ""
+                                  << "o'neil-smith_kate"
+                                  << "Kate O'Neil-Smith"
+                                  << "O'Neil-Smith Kate";
+    QTest::newRow("login account") << "Smith"
+                                   << "Jo"
+                                   << "  jsmith "
+                                   << "smith_jo"
+                                   << "Jo Smith"
                                    << "jsmith";
-    QTest::newRow("blank login") << "Smith" << "Jo" << "   " << "smith_jo" << "Jo Smith"
+    QTest::newRow("blank login") << "Smith"
+                                 << "Jo"
+                                 << "   "
+                                 << "smith_jo"
+                                 << "Jo Smith"
                                  << "Smith Jo";
-    QTest::newRow("tab stays") << "Smith\t" << "Jo" << "" << "smith\t_jo" << "Jo Smith\t"
+    QTest::newRow("tab stays") << "Smith\t"
+                               << "Jo"
+                               << ""
+                               << "smith\t_jo"
+                               << "Jo Smith\t"
                                << "Smith\t Jo";
 }
 
@@ -155,10 +183,12 @@ void TestCreateCommand::asksWithFiveLines_data()
 {
     QTest::addColumn<QString>("login");
     QTest::addColumn<QString>("loginLine");
-    QTest::newRow("no login") << " " << "This student does not have an individual login account "
-                                        "for the Ilvantis server.";
-    QTest::newRow("login") << " jsmith " << "The tkshrtct.dat file will include the login "
-                                            "account name of jsmith.";
+    QTest::newRow("no login") << " "
+                              << "This student does not have an individual login account "
+                                 "for the Ilvantis server.";
+    QTest::newRow("login") << " jsmith "
+                           << "The tkshrtct.dat file will include the login "
+                              "account name of jsmith.";
 }
 
 void TestCreateCommand::asksWithFiveLines()
@@ -220,28 +250,34 @@ void TestCreateCommand::messagesReadWordForWord_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text"); // %1: the master folder as the operator reads it
     QTest::newRow("master page short")
-        << "master 99" << "Possible concern"
+        << "master 99"
+        << "Possible concern"
         << "The index.htm file which is the master student page located in %1 - appears to be "
            "corrupt.  You may want to verify this and restore from backup if necessary";
     QTest::newRow("class page short")
-        << "class 99" << "Possible concern"
+        << "class 99"
+        << "Possible concern"
         << "The index.htm file which is the class page for your selected class appears to be "
            "corrupt.  You may want to verify this.";
     QTest::newRow("master missing")
-        << "no master" << "Master Student folder does not exist!"
+        << "no master"
+        << "Master Student folder does not exist!"
         << "The path %1 does not appear to exist, or is empty.  This utility cannot continue.  "
            "Did you create your Ilvantis structure using v4.0 or later?  If yes, you will need "
            "to restore this folder from your backup.  This utility will now close.";
     QTest::newRow("problem")
-        << "folder exists" << "Problem!"
+        << "folder exists"
+        << "Problem!"
         << "Either there is already a student folder for this student, or you do not have "
            "sufficient rights to create the folder structure.  This utility will now close.";
     QTest::newRow("invalid path")
-        << "no class" << "Invalid path"
+        << "no class"
+        << "Invalid path"
         << "The combination of your selected year and class appears to be invalid.  Please "
            "choose the correct year and class and try again.";
     QTest::newRow("serious error")
-        << "I/O error" << "Something's wrong!"
+        << "I/O error"
+        << "Something's wrong!"
         << "A serious error (code=57) has occurred.  Check the Ilvantis website for further help "
            "or e-mail support@ilvantis.example with details of this error";
 }
@@ -265,7 +301,8 @@ void TestCreateCommand::messagesReadWordForWord()
         faults::failOn(FileOp::Length, EIO);
     create();
     expectOneBox(title, MessageStyle::Error);
-    QCOMPARE(boxes().at(1).text, text.replace("%1", QDir::toNativeSeparators(m_intranet->masterFolder())));
+    QCOMPARE(boxes().at(1).text,
+             text.replace("%1", QDir::toNativeSeparators(m_intranet->masterFolder())));
 }
 
 void TestCreateCommand::shortPagesWarnAndReturn_data()
@@ -289,7 +326,8 @@ void TestCreateCommand::shortPagesWarnAndReturn()
     QFETCH(int, masterSize);
     QFETCH(int, classSize);
     QFETCH(QString, concern);
-    tktest::writeFile(m_intranet->path("2026/masterstudent/index.htm"), tktest::pageOfSize(masterSize));
+    tktest::writeFile(m_intranet->path("2026/masterstudent/index.htm"),
+                      tktest::pageOfSize(masterSize));
     tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), tktest::pageOfSize(classSize));
     const auto before = tktest::snapshot(m_intranet->root());
 
@@ -310,9 +348,12 @@ void TestCreateCommand::missingMasterEndsTheProgram_data()
 {
     QTest::addColumn<QString>("removed");
     QTest::addColumn<QString>("className");
-    QTest::newRow("master folder") << "2026/masterstudent" << "7A";
-    QTest::newRow("master page") << "2026/masterstudent/index.htm" << "7A";
-    QTest::newRow("master folder and class") << "2026/masterstudent" << "9Z";
+    QTest::newRow("master folder") << "2026/masterstudent"
+                                   << "7A";
+    QTest::newRow("master page") << "2026/masterstudent/index.htm"
+                                 << "7A";
+    QTest::newRow("master folder and class") << "2026/masterstudent"
+                                             << "9Z";
 }
 
 void TestCreateCommand::missingMasterEndsTheProgram()
@@ -404,7 +445,8 @@ void TestCreateCommand::anUncopiableTemplateIsNeverASuccess()
 void TestCreateCommand::theFolderIsOnDiskBeforeTheRegisterNamesIt()
 {
     const QByteArray oldRegister = tktest::readFile(m_intranet->path("tkshrtct.dat"));
-    const FileOp lastSync = files::syncsWholeFileSystem ? FileOp::SyncFileSystem : FileOp::SyncFolder;
+    const FileOp lastSync = files::syncsWholeFileSystem ? FileOp::SyncFileSystem
+                                                        : FileOp::SyncFolder;
     faults::failOn(lastSync, EIO);
     QCOMPARE(create(), Outcome::EndProgram);
     expectOneBox("Something's wrong!", MessageStyle::Error);
@@ -427,30 +469,67 @@ void TestCreateCommand::refusesUnsafeOrUnstorableInput_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("mentioned");
     enum { Surname, Given, Login, Year, Class };
-    QTest::newRow("slash in year") << int(Year) << "Year 7/../.." << "The Scholastic Year holds the character \"/\", which would put the student's folder outside the Ilvantis structure.  Please remove it and try again.";
-    QTest::newRow("backslash in class") << int(Class) << "7A\\x" << "Class holds the character \"\\\"";
-    QTest::newRow("slash in surname") << int(Surname) << "a/b" << "Surname holds the character \"/\"";
-    QTest::newRow("class is ..") << int(Class) << " .. " << "The Class may not be \"..\": that would put the student's folder outside the Ilvantis structure.  Please change it and try again.";
-    QTest::newRow("year is .") << int(Year) << "." << "Scholastic Year may not be \".\"";
-    QTest::newRow("blank year") << int(Year) << "   " << "The Scholastic Year is blank.  Please choose or type one and try again.";
-    QTest::newRow("blank class") << int(Class) << " " << "Class is blank";
-    QTest::newRow("blank surname") << int(Surname) << "   " << "New Student's Surname is blank";
-    QTest::newRow("blank given name") << int(Given) << " " << "Given or Preferred Name is blank";
-    QTest::newRow("comma in given name") << int(Given) << "Jo, Ann" << "The Given or Preferred Name holds the comma \",\", which the register file tkshrtct.dat cannot store.  Please remove it and try again.";
-    QTest::newRow("quote in surname") << int(Surname) << "O\"Neil" << "Surname holds the double quote";
-    QTest::newRow("comma in login") << int(Login) << "j,smith" << "Individual Login Account holds the comma";
-    QTest::newRow("line break in class") << int(Class) << "7\nA" << "Class holds a line break";
-    QTest::newRow("CR in year") << int(Year) << "Year\r7" << "Scholastic Year holds a line break";
-    QTest::newRow("NUL in surname") << int(Surname) << QString::fromLatin1("Lee\0x", 5) << "The New Student's Surname holds a control character (code 0), which no folder name or register line may hold.  Please remove it and try again.";
-    QTest::newRow("tab in login") << int(Login) << "j\tsmith" << "Individual Login Account holds a control character (code 9)";
-    QTest::newRow("DEL in class") << int(Class) << "7\x7f" << "Class holds a control character (code 127)";
-    QTest::newRow("< in class") << int(Class) << "<7A>" << "The Class holds the character \"<\", which Windows does not allow in a folder name.  Please remove it and try again.";
-    QTest::newRow("? in year") << int(Year) << "Year 7?" << "Scholastic Year holds the character \"?\"";
-    QTest::newRow("* in year") << int(Year) << "Year*" << "Scholastic Year holds the character \"*\"";
-    QTest::newRow("| in class") << int(Class) << "7|A" << "Class holds the character \"|\"";
-    QTest::newRow(": in surname, so in the folder") << int(Surname) << "Lee:Kim" << "student's folder name \"lee:kim_annamaria\" holds the character \":\"";
-    QTest::newRow("trailing dot in class") << int(Class) << "7A. " << "The Class ends with a dot, which Windows drops from a folder name.  Please remove it and try again.";
-    QTest::newRow("trailing dot in the folder") << int(Given) << "Jo." << "student's folder name \"vanderberg_jo.\" ends with a dot";
+    QTest::newRow("slash in year")
+        << int(Year) << "Year 7/../.."
+        << "The Scholastic Year holds the character \"/\", which would put the student's folder "
+           "outside the Ilvantis structure.  Please remove it and try again.";
+    QTest::newRow("backslash in class") << int(Class) << "7A\\x"
+                                        << "Class holds the character \"\\\"";
+    QTest::newRow("slash in surname") << int(Surname) << "a/b"
+                                      << "Surname holds the character \"/\"";
+    QTest::newRow("class is ..")
+        << int(Class) << " .. "
+        << "The Class may not be \"..\": that would put the student's folder outside the Ilvantis "
+           "structure.  Please change it and try again.";
+    QTest::newRow("year is .") << int(Year) << "."
+                               << "Scholastic Year may not be \".\"";
+    QTest::newRow("blank year")
+        << int(Year) << "   "
+        << "The Scholastic Year is blank.  Please choose or type one and try again.";
+    QTest::newRow("blank class") << int(Class) << " "
+                                 << "Class is blank";
+    QTest::newRow("blank surname") << int(Surname) << "   "
+                                   << "New Student's Surname is blank";
+    QTest::newRow("blank given name") << int(Given) << " "
+                                      << "Given or Preferred Name is blank";
+    QTest::newRow("comma in given name")
+        << int(Given) << "Jo, Ann"
+        << "The Given or Preferred Name holds the comma \",\", which the register file "
+           "tkshrtct.dat cannot store.  Please remove it and try again.";
+    QTest::newRow("quote in surname") << int(Surname) << "O\"Neil"
+                                      << "Surname holds the double quote";
+    QTest::newRow("comma in login") << int(Login) << "j,smith"
+                                    << "Individual Login Account holds the comma";
+    QTest::newRow("line break in class") << int(Class) << "7\nA"
+                                         << "Class holds a line break";
+    QTest::newRow("CR in year") << int(Year) << "Year\r7"
+                                << "Scholastic Year holds a line break";
+    QTest::newRow("NUL in surname")
+        << int(Surname) << QString::fromLatin1("Lee\0x", 5)
+        << "The New Student's Surname holds a control character (code 0), which no folder name or "
+           "register line may hold.  Please remove it and try again.";
+    QTest::newRow("tab in login") << int(Login) << "j\tsmith"
+                                  << "Individual Login Account holds a control character (code 9)";
+    QTest::newRow("DEL in class") << int(Class) << "7\x7f"
+                                  << "Class holds a control character (code 127)";
+    QTest::newRow("< in class") << int(Class) << "<7A>"
+                                << "The Class holds the character \"<\", which Windows does not "
+                                   "allow in a folder name.  Please remove it and try again.";
+    QTest::newRow("? in year") << int(Year) << "Year 7?"
+                               << "Scholastic Year holds the character \"?\"";
+    QTest::newRow("* in year") << int(Year) << "Year*"
+                               << "Scholastic Year holds the character \"*\"";
+    QTest::newRow("| in class") << int(Class) << "7|A"
+                                << "Class holds the character \"|\"";
+    QTest::newRow(": in surname, so in the folder")
+        << int(Surname) << "Lee:Kim"
+        << "student's folder name \"lee:kim_annamaria\" holds the character \":\"";
+    QTest::newRow("trailing dot in class") << int(Class) << "7A. "
+                                           << "The Class ends with a dot, which Windows drops from "
+                                              "a folder name.  Please remove it and try again.";
+    QTest::newRow("trailing dot in the folder")
+        << int(Given) << "Jo."
+        << "student's folder name \"vanderberg_jo.\" ends with a dot";
 }
 
 void TestCreateCommand::refusesUnsafeOrUnstorableInput()
@@ -474,7 +553,8 @@ void TestCreateCommand::refusesUnsafeOrUnstorableInput()
 
 namespace {
 
-QByteArray registerOf(int rows, int years, int classes, const QByteArray& accountPrefix = "Student ")
+QByteArray registerOf(int rows, int years, int classes,
+                      const QByteArray& accountPrefix = "Student ")
 {
     QByteArray dat;
     for (int i = 0; i < rows; ++i)
@@ -495,22 +575,39 @@ void TestCreateCommand::refusesWhatTheRegisterCouldNotReadBack_data()
     const QByteArray hundredYears = registerOf(100, 100, 1);
     const QByteArray hundredClasses = registerOf(100, 1, 100);
     QTest::newRow("1500 students")
-        << registerOf(1500, 1, 1) << "Y0" << "C0" << "Lee"
-        << "The register file tkshrtct.dat already holds 1500 students, the most that this utility can read back.  No more students can be added to it.";
-    QTest::newRow("101st year") << hundredYears << "Y100" << "C0" << "Lee"
-        << "The register file tkshrtct.dat already names 100 different years, the most that this utility can read back.  Please choose one of them.";
-    QTest::newRow("a year it names") << hundredYears << "Y99" << "C0" << "Lee" << "";
-    QTest::newRow("101st class") << hundredClasses << "Y0" << "C100" << "Lee"
-        << "already names 100 different classes";
-    QTest::newRow("a class it names") << hundredClasses << "Y0" << "C42" << "Lee" << "";
+        << registerOf(1500, 1, 1) << "Y0"
+        << "C0"
+        << "Lee"
+        << "The register file tkshrtct.dat already holds 1500 students, the most that this utility "
+           "can read back.  No more students can be added to it.";
+    QTest::newRow("101st year")
+        << hundredYears << "Y100"
+        << "C0"
+        << "Lee"
+        << "The register file tkshrtct.dat already names 100 different years, the most that this "
+           "utility can read back.  Please choose one of them.";
+    QTest::newRow("a year it names") << hundredYears << "Y99"
+                                     << "C0"
+                                     << "Lee"
+                                     << "";
+    QTest::newRow("101st class") << hundredClasses << "Y0"
+                                 << "C100"
+                                 << "Lee"
+                                 << "already names 100 different classes";
+    QTest::newRow("a class it names") << hundredClasses << "Y0"
+                                      << "C42"
+                                      << "Lee"
+                                      << "";
     // A register that is not UTF-8 is kept in Latin-1, which has no "Ł".
     QTest::newRow("beyond a Latin-1 register")
-        << QByteArray("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n") << "Y0" << "C0"
-        << QString::fromUtf8("Łukasz-Żak")
-        << QString::fromUtf8("The New Student's Surname holds the characters \"ŁŻ\", which the register file tkshrtct.dat cannot store in its character set.  Please type the name without them and try again.");
+        << QByteArray("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n") << "Y0"
+        << "C0" << QString::fromUtf8("Łukasz-Żak")
+        << QString::fromUtf8("The New Student's Surname holds the characters \"ŁŻ\", which the "
+                             "register file tkshrtct.dat cannot store in its character set.  "
+                             "Please type the name without them and try again.");
     QTest::newRow("within a Latin-1 register")
-        << QByteArray("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n") << "Y0" << "C0"
-        << QString::fromUtf8("Müller") << "";
+        << QByteArray("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n") << "Y0"
+        << "C0" << QString::fromUtf8("Müller") << "";
 }
 
 void TestCreateCommand::refusesWhatTheRegisterCouldNotReadBack()
@@ -581,10 +678,14 @@ void TestCreateCommand::theRegisterIsCheckedAgainUnderTheLock_data()
     QTest::addColumn<QByteArray>("onDisk");
     QTest::addColumn<QString>("mentioned");
     QTest::newRow("filled up meanwhile") << registerOf(1500, 1, 1) << "already holds 1500 students";
-    QTest::newRow("years filled up meanwhile") << registerOf(100, 100, 1) << "names 100 different years";
+    QTest::newRow("years filled up meanwhile")
+        << registerOf(100, 100, 1) << "names 100 different years";
     QTest::newRow("gone meanwhile") << QByteArray() << "The register file could not be found.";
-    QTest::newRow("damaged meanwhile") << QByteArray("a,b\r\n")
-        << "The register file tkshrtct.dat was changed by another program since this utility started, and it can no longer be read.  Nothing has been created.\r\n\r\nThe register ends in the middle of student 1";
+    QTest::newRow("damaged meanwhile")
+        << QByteArray("a,b\r\n")
+        << "The register file tkshrtct.dat was changed by another program since this utility "
+           "started, and it can no longer be read.  Nothing has been created.\r\n\r\nThe register "
+           "ends in the middle of student 1";
 }
 
 void TestCreateCommand::theRegisterIsCheckedAgainUnderTheLock()

@@ -41,29 +41,28 @@ void TestHomePage::replacesTheFirstPlaceholderOfEachLine_data()
     QTest::newRow("worked line")
         << QByteArray("Welcome to the home page of New Student. Enjoy!\r\n") << anna
         << QByteArray("Welcome to the home page of Anna Maria Van der Berg. Enjoy!\r\n");
-    QTest::newRow("three lines")
-        << QByteArray("<title>New Student</title>\r\n<p>x</p>\r\n<h1>New Student</h1>\r\nNew Student\r\n")
-        << anna
-        << "<title>" + anna + "</title>\r\n<p>x</p>\r\n<h1>" + anna + "</h1>\r\n" + anna + "\r\n";
+    QTest::newRow("three lines") << QByteArray(
+        "<title>New Student</title>\r\n<p>x</p>\r\n<h1>New Student</h1>\r\nNew Student\r\n")
+                                 << anna
+                                 << "<title>" + anna + "</title>\r\n<p>x</p>\r\n<h1>" + anna
+            + "</h1>\r\n" + anna + "\r\n";
     QTest::newRow("second on a line stays")
         << QByteArray("New Student and New Student\r\n") << QByteArray("Jo")
         << QByteArray("Jo and New Student\r\n");
     QTest::newRow("case and spacing must match")
         << QByteArray("new student, New  Student, NEW STUDENT\r\n") << QByteArray("Jo")
         << QByteArray("new student, New  Student, NEW STUDENT\r\n");
-    QTest::newRow("at start and at end")
-        << QByteArray("New Student!\r\n-New Student") << QByteArray("Jo")
-        << QByteArray("Jo!\r\n-Jo\r\n");
+    QTest::newRow("at start and at end") << QByteArray("New Student!\r\n-New Student")
+                                         << QByteArray("Jo") << QByteArray("Jo!\r\n-Jo\r\n");
     QTest::newRow("name holding the placeholder is written once")
         << QByteArray("[New Student]\r\n") << QByteArray("New Student Jones")
         << QByteArray("[New Student Jones]\r\n");
     QTest::newRow("lone CR becomes CR LF")
         << QByteArray("a\rNew Student\rb\r") << QByteArray("Jo") << QByteArray("a\r\nJo\r\nb\r\n");
-    QTest::newRow("mixed line ends")
-        << QByteArray("a\r\r\nNew Student\n\rb") << QByteArray("Jo")
-        << QByteArray("a\r\n\r\nJo\r\n\r\nb\r\n");
-    QTest::newRow("lone LF is a line end too")
-        << QByteArray("New Student\nNew Student\n") << QByteArray("Jo") << QByteArray("Jo\r\nJo\r\n");
+    QTest::newRow("mixed line ends") << QByteArray("a\r\r\nNew Student\n\rb") << QByteArray("Jo")
+                                     << QByteArray("a\r\n\r\nJo\r\n\r\nb\r\n");
+    QTest::newRow("lone LF is a line end too") << QByteArray("New Student\nNew Student\n")
+                                               << QByteArray("Jo") << QByteArray("Jo\r\nJo\r\n");
     QTest::newRow("empty lines kept")
         << QByteArray("\r\n\r\nx\r\n\r\n") << QByteArray("Jo") << QByteArray("\r\n\r\nx\r\n\r\n");
     QTest::newRow("empty page stays empty") << QByteArray() << QByteArray("Jo") << QByteArray();

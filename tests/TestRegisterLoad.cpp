@@ -183,11 +183,14 @@ void TestRegisterLoad::filesThatStopStartUp_data()
     const QString ini = "tkshrtct.ini";
     const QString dat = "tkshrtct.dat";
     QTest::newRow("empty settings") << ini << QByteArray() << "ends before the structure year";
-    QTest::newRow("settings of one item") << ini << QByteArray("Vesk\r\n") << "ends before the structure year";
-    QTest::newRow("year above 16 bits") << ini << QByteArray("Vesk,32768") << "\"32768\" is too large";
-    QTest::newRow("year below 16 bits") << ini << QByteArray("Vesk,-32769") << "\"-32769\" is too large";
-    QTest::newRow("trailing empty line") << dat << QByteArray("a,b,c,d\r\n\r\n")
-                                         << "middle of student 2, which begins on line 2";
+    QTest::newRow("settings of one item")
+        << ini << QByteArray("Vesk\r\n") << "ends before the structure year";
+    QTest::newRow("year above 16 bits")
+        << ini << QByteArray("Vesk,32768") << "\"32768\" is too large";
+    QTest::newRow("year below 16 bits")
+        << ini << QByteArray("Vesk,-32769") << "\"-32769\" is too large";
+    QTest::newRow("trailing empty line")
+        << dat << QByteArray("a,b,c,d\r\n\r\n") << "middle of student 2, which begins on line 2";
     QTest::newRow("record cut short") << dat << QByteArray("a,b,c,d\r\ne,f,g,h\r\ni,j\r\n")
                                       << "middle of student 3, which begins on line 3";
     QTest::newRow("split record cut short") << dat << QByteArray("a\r\nb\r\nc\r\nd\r\ne\r\nf\r\n")
@@ -277,11 +280,13 @@ void TestRegisterLoad::rewriteReadsBackInTheSameEncoding_data()
     // The only byte that is not UTF-8 sits after a closing quote, which the
     // rewrite drops: the values alone decide the encoding.
     QTest::newRow("invalid byte only in dropped text") << QByteArray("\"\" \xff\n\n\n\xef\xbb\xbf");
-    QTest::newRow("byte-order mark opens the file") << QByteArray("\xef\xbb\xbf" "Adams,a,7A,Y\r\n");
-    QTest::newRow("value opens with a byte-order mark")
-        << QByteArray("\"\xef\xbb\xbf" "Adams\",a,7A,Y\r\n");
+    QTest::newRow("byte-order mark opens the file") << QByteArray("\xef\xbb\xbf"
+                                                                  "Adams,a,7A,Y\r\n");
+    QTest::newRow("value opens with a byte-order mark") << QByteArray("\"\xef\xbb\xbf"
+                                                                      "Adams\",a,7A,Y\r\n");
     QTest::newRow("Latin-1 value opens with the mark's bytes")
-        << QByteArray("\"\xef\xbb\xbf" "Adams\xff\",a,7A,Y\r\n");
+        << QByteArray("\"\xef\xbb\xbf"
+                      "Adams\xff\",a,7A,Y\r\n");
     // Found by fuzz/FuzzRegister: an unquoted value that opens with the
     // mark and holds a double quote.
     QTest::newRow("value opens with the mark and holds a quote")

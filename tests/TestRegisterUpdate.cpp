@@ -315,7 +315,8 @@ void TestRegisterUpdate::concurrentCopiesLoseNoRow()
             // for ever for Qt Test's watchdog thread, which fork() did not copy.
             try {
                 for (int i = 0; i < studentsEach; ++i)
-                    addUnderLock(intranet.root(), record(QStringLiteral("Copy%1 Student%2").arg(copy).arg(i)));
+                    addUnderLock(intranet.root(),
+                                 record(QStringLiteral("Copy%1 Student%2").arg(copy).arg(i)));
             } catch (const NumberedFailure& failure) {
                 std::fprintf(stderr, "copy %d: failure %d: %s %s\n", copy, failure.number(),
                              qPrintable(failure.operation()), qPrintable(failure.path()));

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
 #include "app/AddStudentWindow.h"
-#include "app/StartUp.h"
 #include "app/MessageBox.h"
+#include "app/StartUp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,7 +69,8 @@ private slots:
         QTest::addColumn<QByteArray>("contents");
         QTest::newRow("no settings file") << settingsFileName << QByteArray();
         QTest::newRow("no register file") << registerFileName << QByteArray();
-        QTest::newRow("register cut short") << registerFileName << QByteArray("Adams Ben,adams_ben,8B\r\n");
+        QTest::newRow("register cut short")
+            << registerFileName << QByteArray("Adams Ben,adams_ben,8B\r\n");
     }
 
     void brokenFolderIsReportedOnceAndStopsTheProgram()

@@ -2,8 +2,8 @@
 #include "WindowFixture.h"
 
 #include "app/FontFit.h"
-#include "platform/FileServices.h"
 #include "app/MessageBox.h"
+#include "platform/FileServices.h"
 
 #include <QAccessible>
 #include <QDialog>
@@ -62,7 +62,10 @@ QString captionOverflow(const QWidget& widget, const QFont& font)
     if (needed.width() <= area.width() && needed.height() <= area.height())
         return QString();
     return QStringLiteral("needs %1 x %2 in %3 x %4")
-        .arg(needed.width()).arg(needed.height()).arg(area.width()).arg(area.height());
+        .arg(needed.width())
+        .arg(needed.height())
+        .arg(area.width())
+        .arg(area.height());
 }
 
 // Answers the real message boxes as they come up, each with Enter (its
@@ -121,7 +124,8 @@ private slots:
 
     void windowAndBanner()
     {
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Add a New Student to Vesk's Ilvantis 2005"));
+        QCOMPARE(m_window->windowTitle(),
+                 QStringLiteral("Add a New Student to Vesk's Ilvantis 2005"));
         QVERIFY(m_window->isWindow() && !qobject_cast<QDialog*>(m_window.get()));
         QCOMPARE(m_window->minimumSize(), QSize(381, 353));
         QCOMPARE(m_window->maximumSize(), QSize(381, 353));
@@ -188,7 +192,8 @@ private slots:
             // Fields and buttons look as they do in every other program.
             const QPalette standard = QApplication::palette(widget);
             for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-                for (const auto role : {QPalette::Base, QPalette::Text, QPalette::Window, QPalette::Button})
+                for (const auto role :
+                     {QPalette::Base, QPalette::Text, QPalette::Window, QPalette::Button})
                     QCOMPARE(widget->palette().color(group, role), standard.color(group, role));
         }
         if (announced.isEmpty())
@@ -237,8 +242,10 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("box"); // the one it is an example for, just above it
-        QTest::newRow("Label8") << "eg. Dravin" << "Text2";
-        QTest::newRow("Label7") << "eg. Quorrel" << "Text1";
+        QTest::newRow("Label8") << "eg. Dravin"
+                                << "Text2";
+        QTest::newRow("Label7") << "eg. Quorrel"
+                                << "Text1";
     }
 
     void examples()
@@ -333,7 +340,8 @@ private slots:
         QTest::addColumn<bool>("createEnabled");
         QTest::addColumn<QStringList>("visited");
         QTest::newRow("Create enabled")
-            << true << QStringList{"Text1", "Combo1", "Combo2", "Text3", "Command1", "Command2", "Text2"};
+            << true
+            << QStringList{"Text1", "Combo1", "Combo2", "Text3", "Command1", "Command2", "Text2"};
         QTest::newRow("Create disabled")
             << false << QStringList{"Text1", "Combo1", "Combo2", "Text3", "Command2", "Text2"};
     }
@@ -362,8 +370,8 @@ private slots:
         pressKey(Qt::Key_C, Qt::AltModifier);
         fill();
         typeInto(m_loginEdit, QStringLiteral("bena"));
-        for (QWidget* box : QList<QWidget*>{m_surnameEdit, m_givenNameEdit, m_loginEdit, m_yearCombo,
-                                            m_classCombo}) {
+        for (QWidget* box : QList<QWidget*>{m_surnameEdit, m_givenNameEdit, m_loginEdit,
+                                            m_yearCombo, m_classCombo}) {
             box->setFocus();
             for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
                 pressKey(key);
@@ -393,10 +401,13 @@ private slots:
         QTest::newRow("year empty") << QStringList{"Ben", "Adams", "", "7A"} << false;
         QTest::newRow("class empty") << QStringList{"Ben", "Adams", "Year 7", ""} << false;
         QTest::newRow("year not chosen") << QStringList{"Ben", "Adams", selectOne, "7A"} << false;
-        QTest::newRow("class not chosen") << QStringList{"Ben", "Adams", "Year 7", selectOne} << false;
+        QTest::newRow("class not chosen")
+            << QStringList{"Ben", "Adams", "Year 7", selectOne} << false;
         QTest::newRow("blanks") << QStringList{" ", "   ", " ", " "} << true;
-        QTest::newRow("prompt in lower case") << QStringList{"Ben", "Adams", "[select one]", "7A"} << true;
-        QTest::newRow("prompt after a blank") << QStringList{"Ben", "Adams", "Year 7", " [Select One]"} << true;
+        QTest::newRow("prompt in lower case")
+            << QStringList{"Ben", "Adams", "[select one]", "7A"} << true;
+        QTest::newRow("prompt after a blank")
+            << QStringList{"Ben", "Adams", "Year 7", " [Select One]"} << true;
         QTest::newRow("not in the lists") << QStringList{"Ben", "Adams", "Year 12", "12Q"} << true;
     }
 
@@ -505,10 +516,12 @@ private slots:
 
         QCOMPARE(status, 0);
         QCOMPARE(answerer.seen,
-                 (QStringList{QStringLiteral("Please Verify | %1 | Yes | Are you sure you want to do this?")
-                                  .arg(int(QMessageBox::Question)),
-                              QStringLiteral("Success | %1 | OK | ").arg(int(QMessageBox::Information))}));
-        QVERIFY(tktest::readFile(intranet.path("tkshrtct.dat")).contains("Dunn Cara,dunn_cara,7B,Year 7"));
+                 (QStringList{
+                     QStringLiteral("Please Verify | %1 | Yes | Are you sure you want to do this?")
+                         .arg(int(QMessageBox::Question)),
+                     QStringLiteral("Success | %1 | OK | ").arg(int(QMessageBox::Information))}));
+        QVERIFY(tktest::readFile(intranet.path("tkshrtct.dat"))
+                    .contains("Dunn Cara,dunn_cara,7B,Year 7"));
         QVERIFY(!m_window->isVisible());
     }
 };
