@@ -284,7 +284,7 @@ void TestCommandLine::aListThatFailsPartWayRegistersExactlyTheAddedOnes()
                                   "Abel,Mary,Year 7,7B\n"
                                   "Cole,Max,Year 7,7A\n");
     // Each student makes its own folder and the template's three: fail the third student's own.
-    faults::failOn(FileOp::MakeFolder, EDQUOT, 2 * 4);
+    faults::failOn(FileOp::MakeFolder, ENOSPC, 2 * 4);
     QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root(), "--yes"}), 5);
     QStringList folders;
     for (const RegisterRecord& row : m_intranet->load().shortcuts.rows)

@@ -192,7 +192,7 @@ void TestFileServices::everyEntryThatCannotBeCopiedIsAFailure_data()
         {"file that may not be opened", FileOp::Open, 0, EACCES, 75},
         {"file that cannot be read", FileOp::Read, 1, EIO, 57},
         {"disk full", FileOp::Write, 0, ENOSPC, 61},
-        {"folder that cannot be made", FileOp::MakeFolder, 1, EDQUOT, 61},
+        {"folder that cannot be made", FileOp::MakeFolder, 1, ENOSPC, 61},
         {"deferred write error", FileOp::Close, 0, EIO, 57},
     };
     for (const auto& c : cases)
