@@ -97,8 +97,9 @@ Refusal windowsNameRefusal(const Field& field)
 
 Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
 {
-    const QString unstorable = unstorableCharacters(field.value, registerEncoding)
-        + unstorableCharacters(field.value, TextEncoding::System);
+    // The register's code page, and the system's, in which the home page is written.
+    const QString unstorable = unstorableCharacters(field.value,
+                                                    {registerEncoding, TextEncoding::System});
     if (unstorable.isEmpty())
         return std::nullopt;
     return QStringLiteral("The %1 holds the characters \"%2\", which the register file "

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace tk {
 
 bool isSystemText(QByteArrayView bytes)
@@ -43,7 +45,7 @@ bool survivesRoundTrip(const QString& character, TextEncoding encoding)
 
 } // namespace
 
-QString unstorableCharacters(const QString& text, TextEncoding encoding)
+QString unstorableCharacters(const QString& text, std::initializer_list<TextEncoding> encodings)
 {
     QString unstorable;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -53,7 +55,10 @@ QString unstorableCharacters(const QString& text, TextEncoding encoding)
         i += pair ? 1 : 0;
         if (character.at(0).unicode() < 0x80 || unstorable.contains(character))
             continue;
-        if (!survivesRoundTrip(character, encoding))
+        const bool stored = std::all_of(encodings.begin(), encodings.end(), [&](TextEncoding e) {
+            return survivesRoundTrip(character, e);
+        });
+        if (!stored)
             unstorable += character;
     }
     return unstorable;

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <initializer_list>
+
 namespace tk {
 
 // The program's files are 8-bit text in the platform's default code page. A
@@ -17,8 +19,8 @@ bool isSystemText(QByteArrayView bytes);
 // may drop the one that opens it.
 QString decodeSystemText(QByteArrayView bytes);
 QByteArray encodeFileText(const QString& text, TextEncoding encoding = TextEncoding::System);
-// The characters of `text` that `encoding` cannot store, each once, in order.
-QString unstorableCharacters(const QString& text, TextEncoding encoding);
+// The characters of `text` that one of `encodings` cannot store, each once, in order.
+QString unstorableCharacters(const QString& text, std::initializer_list<TextEncoding> encodings);
 
 // Leading and trailing blanks (the space character) only: tabs and other white
 // space are part of a value.

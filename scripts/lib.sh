@@ -25,35 +25,11 @@ tk_fuzz_packages=(
 
 # Installs with apt-get whatever of tk_packages is missing; nothing if all are there.
 tk_deps() {
-  if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
-    tk_say "deps: not a Debian/Ubuntu system (no dpkg-query/apt-get); install CMake, a C++17 compiler and Qt 6 (Core, Widgets, Test) yourself."
+  if tk_apt_install_missing "${tk_packages[@]}"; then
     return 0
   fi
-  local missing=() p status
-  for p in "${tk_packages[@]}"; do
-    status="$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)"
-    if [[ "$status" != "install ok installed" ]]; then
-      missing+=("$p")
-    fi
-  done
-  if ((${#missing[@]} == 0)); then
-    tk_say "deps: all build and test packages are already installed."
-    return 0
-  fi
-  local sudo=()
-  if ((EUID != 0)); then
-    if command -v sudo >/dev/null 2>&1; then
-      sudo=(sudo)
-    else
-      tk_say "deps: missing packages: ${missing[*]}"
-      tk_say "deps: not root and sudo is not available; install them as root, then run this again."
-      return 1
-    fi
-  fi
-  tk_say "deps: installing: ${missing[*]}"
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y --no-install-recommends "${missing[@]}"
+  command -v apt-get >/dev/null 2>&1 && return 1
+  tk_say "deps: install CMake, a C++17 compiler and Qt 6 (Core, Widgets, Test) yourself."
 }
 
 # The same for tk_packages and tk_fuzz_packages together: tk_deps reads the
@@ -63,9 +39,13 @@ tk_fuzz_deps() {
   tk_deps
 }
 
+# Options for every build that scripts/test makes; CI sets
+# TK_WARNINGS_AS_ERRORS=ON, so that a warning fails it.
+tk_cmake_options=(-DTK_WARNINGS_AS_ERRORS="${TK_WARNINGS_AS_ERRORS:-OFF}")
+
 # Configures and builds the Release build in $tk_root/build.
 tk_build() {
-  cmake -S "$tk_root" -B "$tk_root/build" -DCMAKE_BUILD_TYPE=Release
+  cmake -S "$tk_root" -B "$tk_root/build" -DCMAKE_BUILD_TYPE=Release "${tk_cmake_options[@]}"
   cmake --build "$tk_root/build" -j2
 }
 
@@ -105,6 +85,8 @@ tk_windows_packages=(
   xvfb
   xauth
   zip
+  fonts-liberation
+  fonts-dejavu-core
 )
 
 # Installs with apt-get whichever of the named packages is missing.

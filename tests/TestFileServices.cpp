@@ -126,6 +126,10 @@ void TestFileServices::copyTakesEveryFolderThenEveryFile()
 
 void TestFileServices::copyKeepsLinksAsLinksAndSkipsPipes()
 {
+#ifdef Q_OS_WIN
+    QSKIP("A Windows template holds shortcuts (.lnk), plain files that are copied as such; "
+          "symbolic links need administrator rights to make and are not tested here");
+#endif
     tktest::writeFile(at("outside/secret.txt"), "secret");
     tktest::writeFile(at("master/index.htm"), "home");
     QDir().mkpath(at("master/images"));

@@ -268,7 +268,12 @@ void TestRegisterLoad::nonSystemEncodingIsKept()
     intranet.writeRegister("M\xFCller Jo,m\xFCller_jo,7A,Year 7\r\n");
     const ShortcutRegister shortcuts = loadRegister(intranet.root());
     QCOMPARE(shortcuts.rows.at(0).accountName, QString::fromUtf8("Müller Jo"));
+#ifdef Q_OS_WIN
+    // The ANSI code page (1252 here) gives every byte a character.
+    QCOMPARE(shortcuts.encoding, TextEncoding::System);
+#else
     QCOMPARE(shortcuts.encoding, TextEncoding::Latin1);
+#endif
 }
 
 void TestRegisterLoad::rewriteReadsBackInTheSameEncoding_data()

@@ -113,7 +113,8 @@ void TestRegisterUpdate::insertsInOrder()
     for (const QString& account : accounts)
         shortcuts.rows.append({account, "f", "c", "y"});
 
-    const QStringList lines = QString::fromUtf8(registerTextWith(shortcuts, record(newAccount)))
+    const QStringList lines = QString::fromLocal8Bit(
+                                  registerTextWith(shortcuts, record(newAccount)))
                                   .split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), accounts.size() + 2); // a CR LF after every line
     QCOMPARE(lines.last(), QString());
