@@ -1,0 +1,264 @@
+#include "Measure.h"
+#include "Rows.h"
+#include "TestData.h"
+
+#include "app/MessageBox.h"
+#include "create/CreateCommand.h"
+#include "create/Messages.h"
+#include "create/TemplateCopy.h"
+#include "platform/FileServices.h"
+#include "register/RegisterUpdate.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace bench {
+
+namespace {
+
+struct Tier
+{
+    QString id;
+    QString label;
+    int files;
+    qint64 bytes;
+};
+
+// Answers the two boxes of a successful Create as the operator would: Yes to
+// "Please Verify", OK to "Success".
+class ScriptedDialogs : public tk::UserDialogs
+{
+public:
+    tk::Answer show(const QString& title, const QString& text, tk::MessageStyle style) override
+    {
+        return tk::MessageBox::show(nullptr, title, text, style);
+    }
+};
+
+class CreateTier
+{
+public:
+    CreateTier(const Options& options, const Tier& tier)
+        : m_options(options)
+        , m_tier(tier)
+        , m_site(options.data + QStringLiteral("/create/") + tier.id)
+        , m_master(m_site + QStringLiteral("/2026/masterstudent"))
+    {
+    }
+
+    void run()
+    {
+        prepareSite();
+        const int pairs = m_tier.bytes >= 1000000000 ? m_options.bigPairs : m_options.pairs;
+        const bool deleteEachRound = m_tier.bytes >= 100000000;
+        const auto samples = runRounds(QStringLiteral("create ") + m_tier.label, 1, pairs,
+                                       {[this] { return program(); }, [this] { return floor(); },
+                                        [this] { return stages(); }},
+                                       [this, deleteEachRound](int) {
+                                           beforeRound(deleteEachRound);
+                                       });
+        report(samples, deleteEachRound);
+        removeTree(m_classFolder);
+        syncEverything();
+    }
+
+private:
+    void prepareSite()
+    {
+        QDir().mkpath(m_site);
+        // 1499 rows: the program refuses a register that is already full.
+        const RegisterData data = writeSite(m_site, 1499);
+        m_register = data.text;
+        m_year = data.someYear;
+        m_class = data.someClass;
+        const QString stamp = m_site + QStringLiteral("/template.stamp");
+        const QByteArray wanted = QStringLiteral("template v1 %1 files %2 bytes\n")
+                                      .arg(m_tier.files)
+                                      .arg(m_tier.bytes)
+                                      .toLatin1();
+        QFile stampFile(stamp);
+        const bool current = stampFile.open(QIODevice::ReadOnly) && stampFile.readAll() == wanted;
+        stampFile.close();
+        if (!current) {
+            progress(QStringLiteral("making the %1 template").arg(m_tier.label));
+            removeTree(m_master);
+            makeTemplate(m_master, m_tier.files, m_tier.bytes);
+            writeFile(stamp, wanted);
+        }
+        m_classFolder = m_site + QStringLiteral("/2026/") + m_year + QLatin1Char('/') + m_class;
+        removeTree(m_site + QStringLiteral("/2026/") + m_year);
+        writeFile(m_classFolder + QStringLiteral("/index.htm"), classPage());
+        QFile::remove(m_site + QStringLiteral("/tkshrtct.old"));
+        syncEverything();
+        m_siteData = tk::loadSite(m_site);
+    }
+
+    void beforeRound(bool deleteOutputs)
+    {
+        if (deleteOutputs) {
+            for (const QString& output : std::as_const(m_outputs))
+                removeTree(output);
+            m_outputs.clear();
+        }
+    }
+
+    // Every run starts from the same state, outside its timing: the register
+    // as it was, nothing dirty, the page cache dropped, and the inputs read
+    // back in.
+    void coldStart()
+    {
+        writeFile(m_site + QStringLiteral("/tkshrtct.dat"), m_register);
+        if (!m_options.dropCaches)
+            syncEverything();
+        else if (!dropCaches())
+            die(QStringLiteral("cannot drop the page cache (not root?): run with --keep-caches"));
+        for (const QString& input : {m_master, m_site + QStringLiteral("/tkshrtct.dat"),
+                                     m_site + QStringLiteral("/tkshrtct.ini"),
+                                     m_classFolder + QStringLiteral("/index.htm")})
+            warmUp(input);
+    }
+
+    tk::StudentInputs nextStudent()
+    {
+        ++m_run;
+        return {QStringLiteral("Benchley"),
+                QStringLiteral("Pupil%1").arg(m_run, 4, 10, QLatin1Char('0')), QString(), m_year,
+                m_class};
+    }
+
+    Sample program()
+    {
+        coldStart();
+        const tk::StudentInputs inputs = nextStudent();
+        m_outputs << tk::studentFolderPathFor(m_siteData, inputs);
+        tk::MessageBox::clearShown();
+        tk::MessageBox::setNextAnswer(tk::Answer::Yes);
+        tk::MessageBox::setNextAnswer(tk::Answer::Ok);
+        ScriptedDialogs dialogs;
+        const Clock::time_point start = Clock::now();
+        tk::CreateCommand command(
+            m_siteData, [&inputs] { return inputs; }, dialogs);
+        command.run();
+        const double elapsed = millisecondsSince(start);
+        const auto& shown = tk::MessageBox::shown();
+        if (shown.isEmpty() || shown.last().title != tk::messages::successTitle)
+            die(QStringLiteral("Create did not succeed: %1")
+                    .arg(shown.isEmpty()
+                             ? QStringLiteral("no message")
+                             : shown.last().title + QStringLiteral(": ") + shown.last().text));
+        return {elapsed, 0, {}};
+    }
+
+    // cp -r, then one syncfs of the file system (sync -f), as the program
+    // makes the whole folder durable with one syncfs.
+    Sample floor()
+    {
+        coldStart();
+        const QString target = m_classFolder
+            + QStringLiteral("/floor%1").arg(++m_run, 4, 10, QLatin1Char('0'));
+        m_outputs << target;
+        Launch copy;
+        copy.arguments = {QStringLiteral("cp"), QStringLiteral("-r"), m_master, target};
+        Launch sync;
+        sync.arguments = {QStringLiteral("sync"), QStringLiteral("-f"), target};
+        const Clock::time_point start = Clock::now();
+        runProcessOrDie(copy);
+        const double copied = millisecondsSince(start);
+        runProcessOrDie(sync);
+        const double elapsed = millisecondsSince(start);
+        return {elapsed, 0, {copied, elapsed - copied}};
+    }
+
+    // CreateCommand's file work, one call at a time, each timed: make the
+    // folder, fill it (copy and personalise), one syncfs, then the register
+    // under its lock. Only the dialogs and the input checks are left out.
+    Sample stages()
+    {
+        coldStart();
+        const tk::StudentInputs inputs = nextStudent();
+        const QString student = tk::studentFolderPathFor(m_siteData, inputs);
+        m_outputs << student;
+        const Clock::time_point start = Clock::now();
+        tk::files::makeFolder(student);
+        tk::fillStudentFolder(m_master, student, tk::fullNameFor(inputs));
+        const double filled = millisecondsSince(start);
+        tk::files::syncFileSystemOf(student);
+        const double synced = millisecondsSince(start);
+        {
+            std::optional<tk::RegisterLock> lock = tk::RegisterLock::acquire(m_site);
+            if (!lock)
+                die(QStringLiteral("register lock not acquired"));
+            const tk::ShortcutRegister current = tk::loadRegister(m_site);
+            tk::updateRegister(m_site, current, tk::newRecordFor(inputs), *lock);
+        }
+        const double elapsed = millisecondsSince(start);
+        return {elapsed, 0, {filled, synced - filled, elapsed - synced}};
+    }
+
+    void report(const std::vector<std::vector<Sample>>& samples, bool deletedEachRound)
+    {
+        printRow(
+            {QStringLiteral("3") + m_tier.id.right(1), QStringLiteral("program"),
+             QStringLiteral("floor"),
+             QStringLiteral("create, template %1 files / %2, vs cp -r + sync -f")
+                 .arg(m_tier.files)
+                 .arg(m_tier.label),
+             QStringLiteral("ms"), summarise(times(samples, 0)), summarise(times(samples, 1)),
+             summarise(ratios(samples, 0, 1)), 1.10,
+             deletedEachRound ? QStringLiteral("(outputs deleted between rounds)") : QString()});
+        auto median = [&](int side, int part) {
+            return QString::number(summarise(bench::parts(samples, side, part)).median, 'f', 1);
+        };
+        note(QStringLiteral("durability: floor = cp -r %1 ms + sync -f %2 ms; the program's file "
+                            "work timed call by call (%3 ms in all) = make and fill the folder "
+                            "%4 + syncfs %5 + lock, reload and update the register %6 ms")
+                 .arg(median(1, 0), median(1, 1),
+                      QString::number(summarise(times(samples, 2)).median, 'f', 1), median(2, 0),
+                      median(2, 1), median(2, 2)));
+    }
+
+    const Options& m_options;
+    Tier m_tier;
+    QString m_site;
+    QString m_master;
+    QString m_classFolder;
+    QString m_year;
+    QString m_class;
+    QByteArray m_register;
+    tk::SiteData m_siteData;
+    QStringList m_outputs;
+    int m_run = 0;
+};
+
+} // namespace
+
+void createRows(const Options& options)
+{
+    const Tier tiers[] = {
+        {QStringLiteral("tier-a"), QStringLiteral("1 MB"), 20, 1000000},
+        {QStringLiteral("tier-b"), QStringLiteral("10 MB"), 200, 10000000},
+        {QStringLiteral("tier-c"), QStringLiteral("100 MB"), 2000, 100000000},
+        {QStringLiteral("tier-d"), QStringLiteral("1 GB"), 20000, 1000000000},
+    };
+    for (const Tier& tier : tiers) {
+        if (!options.only.isEmpty() && !options.only.contains(QStringLiteral("create"))
+            && !options.only.contains(QStringLiteral("create-") + tier.id.right(1)))
+            continue;
+        // The template, plus three copies kept at once where outputs are
+        // deleted each round, plus room to spare.
+        const qint64 needed = tier.bytes * 5 + (qint64(2) << 30);
+        if (freeBytesAt(options.data) < needed) {
+            printLine(QStringLiteral("3%1   create, template %2 files / %3: SKIPPED, less than "
+                                     "%4 GB free in %5")
+                          .arg(tier.id.right(1))
+                          .arg(tier.files)
+                          .arg(tier.label)
+                          .arg(needed >> 30)
+                          .arg(options.data));
+            continue;
+        }
+        CreateTier(options, tier).run();
+    }
+}
+
+} // namespace bench

@@ -1,0 +1,265 @@
+#include "Measure.h"
+#include "Rows.h"
+#include "TestData.h"
+
+#include "create/HomePage.h"
+#include "platform/SystemText.h"
+#include "register/RegisterUpdate.h"
+#include "register/SiteFiles.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+// The floors are written with plain system calls, so that they are the
+// least work that leaves the same bytes equally safe on the disk.
+class Fd
+{
+public:
+    Fd(const QString& path, int flags)
+        : m_fd(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666))
+    {
+        if (m_fd < 0)
+            die(QStringLiteral("cannot open %1: %2").arg(path).arg(errno));
+    }
+    ~Fd() { ::close(m_fd); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    void write(const QByteArray& bytes)
+    {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n <= 0)
+                die(QStringLiteral("write failed"));
+            done += n;
+        }
+    }
+    QByteArray readAll()
+    {
+        struct stat status
+        { };
+        ::fstat(m_fd, &status);
+        QByteArray bytes(status.st_size, Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(m_fd, bytes.data() + done, size_t(bytes.size() - done));
+            if (n <= 0)
+                die(QStringLiteral("read failed"));
+            done += n;
+        }
+        return bytes;
+    }
+    void sync()
+    {
+        if (::fsync(m_fd) != 0)
+            die(QStringLiteral("fsync failed"));
+    }
+
+private:
+    int m_fd;
+};
+
+QByteArray path(const QString& folder, const char* name)
+{
+    return QFile::encodeName(folder + QLatin1Char('/') + QLatin1String(name));
+}
+
+void check(bool ok, const char* what)
+{
+    if (!ok)
+        die(QStringLiteral("%1 failed: errno %2").arg(QLatin1String(what)).arg(errno));
+}
+
+// Dropping the last link of a file whose blocks are on the disk is the one
+// step of the program that the floor does not take, and what it costs
+// depends on the file system and its mount options (ext4 with "discard"
+// waits for the device on every such unlink).
+void noteUnlinkCost(const QString& folder)
+{
+    const QByteArray bytes(64 * 1024, 'x');
+    std::vector<double> synced;
+    std::vector<double> unsynced;
+    for (int i = 0; i < 15; ++i) {
+        for (bool sync : {true, false}) {
+            const QString name = folder + QStringLiteral("/unlink.test");
+            {
+                Fd out(name, O_WRONLY | O_CREAT | O_TRUNC);
+                out.write(bytes);
+            }
+            if (sync)
+                syncEverything();
+            const Clock::time_point start = Clock::now();
+            check(::unlink(QFile::encodeName(name).constData()) == 0, "unlink");
+            (sync ? synced : unsynced).push_back(millisecondsSince(start));
+            syncEverything();
+        }
+    }
+    note(QStringLiteral("unlinking a 64 KiB file on this file system: %1 ms once its blocks are "
+                        "on the disk, %2 ms before (medians of 15); updateRegister unlinks the "
+                        "previous tkshrtct.old, on the disk, every time")
+             .arg(summarise(synced).median, 0, 'f', 2)
+             .arg(summarise(unsynced).median, 0, 'f', 2));
+}
+
+} // namespace
+
+void registerRow(const Options& options)
+{
+    const QString folder = options.data + QStringLiteral("/register");
+    removeTree(folder);
+    QDir().mkpath(folder);
+    const RegisterData data = writeSite(folder, 1500);
+    const tk::ShortcutRegister current = tk::loadRegister(folder);
+    const tk::RegisterRecord record{QStringLiteral("Middle Name"), QStringLiteral("middle_name"),
+                                    data.someClass, data.someYear};
+    const QByteArray bytes = tk::registerTextWith(current, record);
+    int plainFiles = 0;
+
+    auto program = [&] {
+        syncEverything();
+        const Clock::time_point start = Clock::now();
+        {
+            std::optional<tk::RegisterLock> lock = tk::RegisterLock::acquire(folder);
+            if (!lock)
+                die(QStringLiteral("register lock not acquired"));
+            tk::updateRegister(folder, current, record, *lock);
+        }
+        return Sample{millisecondsSince(start), 0, {}};
+    };
+    // Write, sync, keep the old register by a hard link, rename, sync the
+    // folder. The old link of the previous run is removed before the clock
+    // starts: the steps timed are only those of the floor.
+    auto durableReplace = [&] {
+        ::unlink(path(folder, "tkshrtct.old").constData());
+        syncEverything();
+        const Clock::time_point start = Clock::now();
+        {
+            Fd out(folder + QStringLiteral("/tkshrtct.new"), O_WRONLY | O_CREAT | O_EXCL);
+            out.write(bytes);
+            out.sync();
+        }
+        check(::link(path(folder, "tkshrtct.dat").constData(),
+                     path(folder, "tkshrtct.old").constData())
+                  == 0,
+              "link");
+        check(::rename(path(folder, "tkshrtct.new").constData(),
+                       path(folder, "tkshrtct.dat").constData())
+                  == 0,
+              "rename");
+        Fd(folder, O_RDONLY | O_DIRECTORY).sync();
+        return Sample{millisecondsSince(start), 0, {}};
+    };
+    auto writeAndSync = [&] {
+        const QString name = folder + QStringLiteral("/plain%1.dat").arg(plainFiles++);
+        syncEverything();
+        const Clock::time_point start = Clock::now();
+        {
+            Fd out(name, O_WRONLY | O_CREAT | O_EXCL);
+            out.write(bytes);
+            out.sync();
+        }
+        return Sample{millisecondsSince(start), 0, {}};
+    };
+    auto removePlainFiles = [&](int) {
+        for (int i = 0; i < plainFiles; ++i)
+            ::unlink(QFile::encodeName(folder + QStringLiteral("/plain%1.dat").arg(i)).constData());
+    };
+    const auto samples = runRounds(QStringLiteral("register"), 2, options.pairs,
+                                   {program, durableReplace, writeAndSync}, removePlainFiles);
+    const QString size = QStringLiteral("%1 KB").arg(double(bytes.size()) / 1000.0, 0, 'f', 1);
+    printRow({QStringLiteral("4"), QStringLiteral("program"), QStringLiteral("floor"),
+              QStringLiteral("register update, 1500 rows (%1), lock, vs durable replace").arg(size),
+              QStringLiteral("ms"), summarise(times(samples, 0)), summarise(times(samples, 1)),
+              summarise(ratios(samples, 0, 1)), 1.30, QString()});
+    printRow({QStringLiteral("4a"), QStringLiteral("program"), QStringLiteral("floor"),
+              QStringLiteral("  register update vs write + fsync only"), QStringLiteral("ms"),
+              summarise(times(samples, 0)), summarise(times(samples, 2)),
+              summarise(ratios(samples, 0, 2)), 0, QString()});
+    noteUnlinkCost(folder);
+    removeTree(folder);
+}
+
+namespace {
+
+void homePageRow(const Options& options, const QString& id, const QString& what,
+                 const QByteArray& page)
+{
+    const QString folder = options.data + QStringLiteral("/homepage");
+    removeTree(folder);
+    QDir().mkpath(folder);
+    const QString fullName = QStringLiteral("Anna Maria Van der Berg");
+    const QByteArray output = tk::personalisedPage(page, tk::encodeFileText(fullName));
+    int run = 0;
+    QString programFolder;
+    QString floorFolder;
+
+    // Every run gets a fresh copy of the template page, on the disk before
+    // the clock starts.
+    auto prepare = [&](int) {
+        programFolder = folder + QStringLiteral("/p%1").arg(run);
+        floorFolder = folder + QStringLiteral("/f%1").arg(run);
+        ++run;
+        writeFile(programFolder + QStringLiteral("/index.htm"), page);
+        writeFile(floorFolder + QStringLiteral("/index.htm"), page);
+        syncEverything();
+    };
+    auto program = [&] {
+        syncEverything();
+        const Clock::time_point start = Clock::now();
+        tk::personaliseHomePage(programFolder, fullName);
+        return Sample{millisecondsSince(start), 0, {}};
+    };
+    auto floor = [&] {
+        syncEverything();
+        const Clock::time_point start = Clock::now();
+        {
+            Fd in(floorFolder + QStringLiteral("/index.htm"), O_RDONLY);
+            const QByteArray read = in.readAll();
+            if (read.size() != page.size())
+                die(QStringLiteral("short read"));
+            Fd out(floorFolder + QStringLiteral("/temp.htm"), O_WRONLY | O_CREAT | O_EXCL);
+            out.write(output);
+            out.sync();
+        }
+        check(::rename(path(floorFolder, "temp.htm").constData(),
+                       path(floorFolder, "index.htm").constData())
+                  == 0,
+              "rename");
+        return Sample{millisecondsSince(start), 0, {}};
+    };
+    const auto samples = runRounds(QStringLiteral("home page ") + what, 2, options.pairs,
+                                   {program, floor}, prepare);
+    printRow({id, QStringLiteral("program"), QStringLiteral("floor"),
+              QStringLiteral("home page rewrite, ") + what, QStringLiteral("ms"),
+              summarise(times(samples, 0)), summarise(times(samples, 1)),
+              summarise(ratios(samples, 0, 1)), 1.10, QString()});
+
+    QFile written(programFolder + QStringLiteral("/index.htm"));
+    if (!written.open(QIODevice::ReadOnly) || written.readAll() != output)
+        die(QStringLiteral("the program's page is not the floor's"));
+    removeTree(folder);
+}
+
+} // namespace
+
+void homePageRows(const Options& options)
+{
+    homePageRow(options, QStringLiteral("5a"), QStringLiteral("1 MB on one line"),
+                oneLinePage(1000000));
+    const QByteArray many = manyLinePage(4 * 1024 * 1024);
+    homePageRow(options, QStringLiteral("5b"),
+                QStringLiteral("4 MiB in %1k lines").arg(many.count('\n') / 1000), many);
+}
+
+} // namespace bench
