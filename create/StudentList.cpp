@@ -106,7 +106,7 @@ private:
 };
 
 constexpr std::array<const char*, 5> columnNames{"surname", "given", "year", "class", "login"};
-constexpr int requiredColumns = 4; // login is optional
+constexpr std::size_t requiredColumns = 4; // login is optional
 
 bool isBlankRow(const QStringList& fields)
 {
@@ -115,7 +115,7 @@ bool isBlankRow(const QStringList& fields)
 
 StudentInputs inputsFrom(const QStringList& fields, const std::array<int, 5>& columns)
 {
-    const auto field = [&](int which) {
+    const auto field = [&](std::size_t which) {
         return columns[which] < 0 ? QString() : fields.value(columns[which]);
     };
     return {field(0), field(1), field(4), field(2), field(3)};
@@ -150,11 +150,11 @@ StudentList readStudentList(const QByteArray& bytes)
     const QStringList header = reader.atEnd() ? QStringList() : reader.readRow();
     for (qsizetype i = 0; i < header.size(); ++i) {
         const QString name = header.at(i).trimmed().toLower();
-        for (int c = 0; c < int(columnNames.size()); ++c)
+        for (std::size_t c = 0; c < columnNames.size(); ++c)
             if (name == QLatin1String(columnNames[c]) && columns[c] < 0)
                 columns[c] = int(i);
     }
-    for (int c = 0; c < requiredColumns; ++c)
+    for (std::size_t c = 0; c < requiredColumns; ++c)
         if (columns[c] < 0)
             list.problems.append({1, ListProblem::Kind::Refused,
                                   QStringLiteral("The header row names no column \"%1\".  It must "

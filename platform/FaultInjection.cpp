@@ -53,13 +53,13 @@ void clear()
 
 int callCount(FileOp op)
 {
-    return plan().calls[static_cast<int>(op)];
+    return plan().calls[static_cast<std::size_t>(op)];
 }
 
 int take(FileOp op)
 {
     Plan& p = plan();
-    ++p.calls[static_cast<int>(op)];
+    ++p.calls[static_cast<std::size_t>(op)];
     if (p.killAt > 0 && --p.killAt == 0) {
 #ifdef _WIN32
         std::_Exit(137); // no SIGKILL; ends as abruptly, with no flush and no destructor
