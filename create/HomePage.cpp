@@ -68,17 +68,45 @@ void PageRewriter::feed(QByteArrayView data)
     }
     LineEnds lineEnds(data);
     m_nextPlaceholder = -1;
+    // Lines that end in CR LF and hold no placeholder come out as they went
+    // in: they are copied a run at a time rather than a line at a time.
+    qsizetype unchangedFrom = position;
     while (position < data.size()) {
         const qsizetype end = lineEnds.next(position);
-        if (end == data.size()) {
-            m_carry.append(data.sliced(position));
-            return;
-        }
-        emitLineOf(data, position, end);
+        if (end == data.size())
+            break;
         const bool crAtEnd = data.at(end) == '\r' && end + 1 == data.size();
+        const qsizetype endLength = crAtEnd ? 1 : lineEnds.lengthAt(end);
+        if (m_carry.isEmpty() && endLength == 2 && !holdsPlaceholder(data, position, end)) {
+            position = end + 2;
+            continue;
+        }
+        copyUnchanged(data.sliced(unchangedFrom, position - unchangedFrom));
+        emitLineOf(data, position, end);
         m_skipLineFeed = crAtEnd; // the LF of this CR LF may open the next block
-        position = end + (crAtEnd ? 1 : lineEnds.lengthAt(end));
+        position = end + endLength;
+        unchangedFrom = position;
     }
+    copyUnchanged(data.sliced(unchangedFrom, position - unchangedFrom));
+    m_carry.append(data.sliced(position));
+}
+
+bool PageRewriter::holdsPlaceholder(QByteArrayView data, qsizetype start, qsizetype end)
+{
+    if (m_nextPlaceholder != data.size() && m_nextPlaceholder < start) {
+        m_nextPlaceholder = data.indexOf(QByteArrayView(homePagePlaceholder), start);
+        if (m_nextPlaceholder < 0)
+            m_nextPlaceholder = data.size();
+    }
+    return m_nextPlaceholder + homePagePlaceholder.size() <= end;
+}
+
+void PageRewriter::copyUnchanged(QByteArrayView lines)
+{
+    if (lines.isEmpty())
+        return;
+    m_out.append(lines);
+    flushIfFull();
 }
 
 void PageRewriter::finish()
@@ -102,13 +130,8 @@ void PageRewriter::emitLineOf(QByteArrayView data, qsizetype start, qsizetype en
         m_carry.clear();
         return;
     }
-    if (m_nextPlaceholder != data.size() && m_nextPlaceholder < start) {
-        m_nextPlaceholder = data.indexOf(QByteArrayView(homePagePlaceholder), start);
-        if (m_nextPlaceholder < 0)
-            m_nextPlaceholder = data.size();
-    }
     const QByteArrayView line = data.sliced(start, end - start);
-    if (m_nextPlaceholder + homePagePlaceholder.size() <= end)
+    if (holdsPlaceholder(data, start, end))
         appendReplaced(line, m_nextPlaceholder - start);
     else
         m_out.append(line);
@@ -135,6 +158,11 @@ void PageRewriter::appendReplaced(QByteArrayView line, qsizetype placeholderAt)
 void PageRewriter::endLine()
 {
     m_out.append("\r\n", 2);
+    flushIfFull();
+}
+
+void PageRewriter::flushIfFull()
+{
     if (m_out.size() >= outputBlock) {
         m_write(m_out);
         m_out.clear(); // keeps its capacity

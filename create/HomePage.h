@@ -24,10 +24,13 @@ public:
     void finish();
 
 private:
+    bool holdsPlaceholder(QByteArrayView data, qsizetype start, qsizetype end);
+    void copyUnchanged(QByteArrayView lines);
     void emitLineOf(QByteArrayView data, qsizetype start, qsizetype end);
     void emitLine(QByteArrayView line);
     void appendReplaced(QByteArrayView line, qsizetype placeholderAt);
     void endLine();
+    void flushIfFull();
 
     QByteArray m_name;
     std::function<void(QByteArrayView)> m_write;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QSet>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -38,8 +39,10 @@ const QString byteOrderMarkBytes = QStringLiteral("\u00EF\u00BB\u00BF");
 // that holds a quote.
 bool needsQuotes(const QString& value)
 {
-    return value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('\r'))
-        || value.contains(QLatin1Char('\n'));
+    // One pass over the value: this runs for every field of every row.
+    return std::any_of(value.cbegin(), value.cend(), [](QChar c) {
+        return c == QLatin1Char(',') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+    });
 }
 
 bool opensWithByteOrderMark(const QString& value)
