@@ -125,6 +125,37 @@ void checkTheLeftLockIsHonoured(const QString& root)
     QCOMPARE(tktest::readFile(lockPath), held);
 }
 
+struct RunEnd
+{
+    int step;
+    ChildEnd end;
+    QByteArray newRegister;
+    QMap<QString, QByteArray> before;
+    QString studentFolder; // relative to the root; empty when none is made
+};
+
+// What every run must leave, killed or not: the old or the new register, which
+// the next start loads, and nothing changed outside the register's files and
+// the student's folder. A completed run must also have cleaned up after itself.
+void checkWhatTheRunLeft(const Intranet& intranet, const RunEnd& run, bool* completed)
+{
+    const QString root = intranet.root();
+    const QByteArray dat = tktest::readFile(intranet.path("tkshrtct.dat"));
+    QVERIFY2(dat == oldRegister || dat == run.newRegister,
+             qPrintable(QStringLiteral("step %1 left tkshrtct.dat as: %2")
+                            .arg(run.step)
+                            .arg(QString::fromLatin1(dat))));
+    checkTheNextStartUpWorks(root);
+    QCOMPARE(outside(tktest::snapshot(root), run.studentFolder),
+             outside(run.before, run.studentFolder));
+    if (run.end != ChildEnd::Completed)
+        return;
+    QCOMPARE(dat, run.newRegister);
+    QCOMPARE(tktest::readFile(intranet.path("tkshrtct.old")), oldRegister);
+    QVERIFY(!QFile::exists(intranet.path("tkshrtct.new")));
+    QVERIFY(!QFile::exists(intranet.path("tkshrtct.lck")));
+    *completed = true;
+}
 #endif
 } // namespace
 
@@ -165,21 +196,10 @@ void TestCrashSafety::aKilledRegisterUpdateLeavesACompleteRegister()
         QVERIFY2(end != ChildEnd::Failed,
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
 
-        const QByteArray dat = tktest::readFile(intranet.path("tkshrtct.dat"));
-        QVERIFY2(dat == oldRegister || dat == newRegister,
-                 qPrintable(QStringLiteral("step %1 left tkshrtct.dat as: %2")
-                                .arg(step)
-                                .arg(QString::fromLatin1(dat))));
-        checkTheNextStartUpWorks(root);
-        QCOMPARE(outside(tktest::snapshot(root), {}), outside(before, {}));
-
-        if (end == ChildEnd::Completed) {
-            QCOMPARE(dat, newRegister);
-            QCOMPARE(tktest::readFile(intranet.path("tkshrtct.old")), oldRegister);
-            QVERIFY(!QFile::exists(intranet.path("tkshrtct.new")));
-            QVERIFY(!QFile::exists(intranet.path("tkshrtct.lck")));
+        bool completed = false;
+        checkWhatTheRunLeft(intranet, {step, end, newRegister, before, {}}, &completed);
+        if (completed)
             break;
-        }
         if (QFile::exists(intranet.path("tkshrtct.lck")))
             checkTheLeftLockIsHonoured(root);
         if (QTest::currentTestFailed())
@@ -232,23 +252,12 @@ void TestCrashSafety::aKilledCreateNeverRegistersAHalfMadeStudent()
         QVERIFY2(end != ChildEnd::Failed,
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
 
-        const QByteArray dat = tktest::readFile(intranet.path("tkshrtct.dat"));
-        QVERIFY2(dat == oldRegister || dat == newRegister,
-                 qPrintable(QStringLiteral("step %1 left tkshrtct.dat as: %2")
-                                .arg(step)
-                                .arg(QString::fromLatin1(dat))));
-        checkTheNextStartUpWorks(root);
-        QCOMPARE(outside(tktest::snapshot(root), studentFolder), outside(before, studentFolder));
-        if (dat == newRegister)
+        bool completed = false;
+        checkWhatTheRunLeft(intranet, {step, end, newRegister, before, studentFolder}, &completed);
+        if (tktest::readFile(intranet.path("tkshrtct.dat")) == newRegister)
             QCOMPARE(tktest::snapshot(intranet.path(studentFolder)), complete);
-
-        if (end == ChildEnd::Completed) {
-            QCOMPARE(dat, newRegister);
-            QCOMPARE(tktest::readFile(intranet.path("tkshrtct.old")), oldRegister);
-            QVERIFY(!QFile::exists(intranet.path("tkshrtct.new")));
-            QVERIFY(!QFile::exists(intranet.path("tkshrtct.lck")));
+        if (completed)
             break;
-        }
         if (QFile::exists(intranet.path("tkshrtct.lck"))) {
             checkTheLeftLockIsHonoured(root);
             // Once, in full: the next Create waits for the lock, then refuses
