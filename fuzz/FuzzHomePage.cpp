@@ -3,7 +3,7 @@
 // the page. The personalised page must be exactly the page rebuilt here, line
 // by line, with no help from the code under test.
 
-#include "create/HomePage.h"
+#include "enrol/HomePage.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 #include "platform/FileServices.h"
 
-#include "platform/FaultInjection.h"
 #include "platform/NumberedFailure.h"
+#include "platform/SystemCalls.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,8 +100,6 @@ int flagsFor(File::Mode mode)
         return _O_RDONLY;
     case File::Mode::CreateNew:
         return _O_WRONLY | _O_CREAT | _O_EXCL;
-    case File::Mode::CreateOrEmpty:
-        return _O_WRONLY | _O_CREAT | _O_TRUNC;
     case File::Mode::Folder:
         break;
     }
@@ -149,8 +147,6 @@ int flagsFor(File::Mode mode)
         return O_RDONLY | O_NONBLOCK | O_NOCTTY;
     case File::Mode::CreateNew:
         return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
-    case File::Mode::CreateOrEmpty:
-        return O_WRONLY | O_CREAT | O_TRUNC;
     case File::Mode::Folder:
         return O_RDONLY | O_DIRECTORY;
     }
@@ -160,18 +156,12 @@ int flagsFor(File::Mode mode)
 
 // Returns the errno of a call: the injected one, or the real one after `call`.
 template<typename Call>
-int checkedCall(FileOp op, Call call)
+int checkedCall(SystemCall op, const QString& path, Call call)
 {
-    if (const int injected = faults::take(op))
+    if (const int injected = injectedError(op, path))
         return injected;
     errno = 0;
     return call() ? 0 : (errno ? errno : EIO);
-}
-
-std::vector<File*>& liveFiles()
-{
-    static std::vector<File*> files;
-    return files;
 }
 
 const char* openingOperation(File::Mode mode)
@@ -181,9 +171,10 @@ const char* openingOperation(File::Mode mode)
         return "Open file for reading";
     case File::Mode::Folder:
         return "Open folder";
-    default:
-        return "Open file for writing";
+    case File::Mode::CreateNew:
+        break;
     }
+    return "Open file for writing";
 }
 
 bool linkIsUnsupported(const std::error_code& error)
@@ -200,7 +191,7 @@ File::File(const QString& path, Mode mode)
     : m_path(path)
     , m_mode(mode)
 {
-    const int error = checkedCall(FileOp::Open, [&] {
+    const int error = checkedCall(SystemCall::Open, path, [&] {
         m_descriptor = systemOpen(path, flagsFor(mode));
         return m_descriptor >= 0;
     });
@@ -212,22 +203,17 @@ File::File(const QString& path, Mode mode)
         throw NumberedFailure(FailureNumber::DeviceIoError, QStringLiteral("Read a plain file"),
                               path);
     }
-    // Only a file that is fully open is one to close: a constructor that
-    // throws leaves no object behind.
-    liveFiles().push_back(this);
 }
 
 File::~File()
 {
     closeQuietly();
-    auto& files = liveFiles();
-    files.erase(std::remove(files.begin(), files.end(), this), files.end());
 }
 
 qint64 File::read(char* data, qint64 size)
 {
     long long got = 0;
-    const int error = checkedCall(FileOp::Read, [&] {
+    const int error = checkedCall(SystemCall::Read, m_path, [&] {
         do {
             got = systemRead(m_descriptor, data, size);
         } while (got < 0 && errno == EINTR);
@@ -266,7 +252,7 @@ void File::write(QByteArrayView bytes)
     qint64 done = 0;
     while (done < bytes.size()) {
         long long written = 0;
-        const int error = checkedCall(FileOp::Write, [&] {
+        const int error = checkedCall(SystemCall::Write, m_path, [&] {
             do {
                 written = systemWrite(m_descriptor, bytes.data() + done, bytes.size() - done);
             } while (written < 0 && errno == EINTR);
@@ -283,7 +269,7 @@ void File::write(QByteArrayView bytes)
 void File::sync()
 {
     const bool folder = m_mode == Mode::Folder;
-    const int error = checkedCall(folder ? FileOp::SyncFolder : FileOp::Sync,
+    const int error = checkedCall(folder ? SystemCall::SyncFolder : SystemCall::Sync, m_path,
                                   [&] { return systemSync(m_descriptor) == 0; });
     if (error)
         raiseFailure(error, folder ? QStringLiteral("Flush folder") : QStringLiteral("Flush file"),
@@ -293,7 +279,7 @@ void File::sync()
 #ifdef __linux__
 void File::syncFileSystem()
 {
-    if (const int error = checkedCall(FileOp::SyncFileSystem,
+    if (const int error = checkedCall(SystemCall::SyncFileSystem, m_path,
                                       [&] { return ::syncfs(m_descriptor) == 0; }))
         raiseFailure(error, QStringLiteral("Flush file system"), m_path);
 }
@@ -303,7 +289,8 @@ void File::close()
 {
     const int fd = m_descriptor;
     m_descriptor = -1;
-    if (const int error = checkedCall(FileOp::Close, [&] { return systemClose(fd) == 0; }))
+    if (const int error = checkedCall(SystemCall::Close, m_path,
+                                      [&] { return systemClose(fd) == 0; }))
         raiseFailure(error, QStringLiteral("Close file"), m_path);
 }
 
@@ -315,23 +302,10 @@ void File::closeQuietly()
     m_descriptor = -1;
 }
 
-int File::openCount()
-{
-    const auto& files = liveFiles();
-    return static_cast<int>(
-        std::count_if(files.begin(), files.end(), [](const File* file) { return file->isOpen(); }));
-}
-
-void File::closeAll()
-{
-    for (File* file : liveFiles())
-        file->closeQuietly();
-}
-
 qint64 fileLength(const QString& path)
 {
     std::uintmax_t size = 0;
-    const std::error_code error = faults::attempt(FileOp::Length, [&](std::error_code& e) {
+    const std::error_code error = attempt(SystemCall::Length, path, [&](std::error_code& e) {
         size = std::filesystem::file_size(toFsPath(path), e);
     });
     if (error)
@@ -342,7 +316,7 @@ qint64 fileLength(const QString& path)
 void makeFolder(const QString& path)
 {
     bool made = false;
-    std::error_code error = faults::attempt(FileOp::MakeFolder, [&](std::error_code& e) {
+    std::error_code error = attempt(SystemCall::MakeFolder, path, [&](std::error_code& e) {
         made = std::filesystem::create_directory(toFsPath(path), e);
     });
     if (!error && !made)
@@ -361,7 +335,7 @@ QByteArray readWholeFile(const QString& path)
 
 void removeFileIfPresent(const QString& path)
 {
-    const std::error_code error = faults::attempt(FileOp::Remove, [&](std::error_code& e) {
+    const std::error_code error = attempt(SystemCall::Remove, path, [&](std::error_code& e) {
         std::filesystem::remove(toFsPath(path), e);
     });
     if (error)
@@ -374,7 +348,7 @@ void renameReplacing(const QString& from, const QString& to)
     // The C run-time's rename refuses an existing target, and std::filesystem
     // reports every other refusal as one error: call Windows itself. Write
     // through, so that the rename is on the disk when this returns.
-    const int error = checkedCall(FileOp::Rename, [&] {
+    const int error = checkedCall(SystemCall::Rename, from, [&] {
         if (MoveFileExW(reinterpret_cast<const wchar_t*>(nativePath(from).utf16()),
                         reinterpret_cast<const wchar_t*>(nativePath(to).utf16()),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -385,7 +359,7 @@ void renameReplacing(const QString& from, const QString& to)
     if (error)
         raiseFailure(error, QStringLiteral("Rename file"), from);
 #else
-    const std::error_code error = faults::attempt(FileOp::Rename, [&](std::error_code& e) {
+    const std::error_code error = attempt(SystemCall::Rename, from, [&](std::error_code& e) {
         std::filesystem::rename(toFsPath(from), toFsPath(to), e);
     });
     if (error)
@@ -414,7 +388,7 @@ void copyFile(const QString& from, const QString& to, bool syncIt)
 
 void copyLink(const QString& from, const QString& to)
 {
-    const std::error_code error = faults::attempt(FileOp::CopyLink, [&](std::error_code& e) {
+    const std::error_code error = attempt(SystemCall::CopyLink, from, [&](std::error_code& e) {
         std::filesystem::copy_symlink(toFsPath(from), toFsPath(to), e);
     });
     if (error)
@@ -423,7 +397,7 @@ void copyLink(const QString& from, const QString& to)
 
 void linkOrCopy(const QString& original, const QString& copy)
 {
-    const std::error_code error = faults::attempt(FileOp::Link, [&](std::error_code& e) {
+    const std::error_code error = attempt(SystemCall::Link, original, [&](std::error_code& e) {
         std::filesystem::create_hard_link(toFsPath(original), toFsPath(copy), e);
     });
     if (!error)
@@ -459,14 +433,33 @@ void syncFileSystemOf(const QString& folder)
 #endif
 }
 
-int openFileCount()
+void removeFolderTree(const QString& folder)
 {
-    return File::openCount();
+    const std::error_code error = attempt(SystemCall::Remove, folder, [&](std::error_code& e) {
+        std::filesystem::remove_all(toFsPath(folder), e);
+    });
+    if (error)
+        raiseFailure(error, QStringLiteral("Remove folder"), folder);
 }
 
-void closeAllFiles()
+bool nameExists(const QString& path)
 {
-    File::closeAll();
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(toFsPath(path), ignored));
+}
+
+QStringList subfolderNames(const QString& folder)
+{
+    QStringList names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(toFsPath(folder), error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_directory(ignored))
+            names << fromFsPath(it->path().filename());
+    }
+    names.sort(Qt::CaseInsensitive);
+    return names;
 }
 
 } // namespace files

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 
@@ -22,16 +23,14 @@ void reportToStandardError(const QString& text);
 // Every operation below throws NumberedFailure when the operating system refuses.
 namespace files {
 
-// An open file or folder and its one owner. "Close all files", which every
-// way of ending the program performs, closes the live ones through here and
-// marks them closed, so that no descriptor is ever closed twice.
+// An open file or folder and its one owner: whatever way a function is left,
+// the descriptor is closed exactly once.
 class File
 {
 public:
     enum class Mode {
         Read, // plain files only: a pipe or device is refused, never waited on
         CreateNew, // fails when the name exists, link or not
-        CreateOrEmpty,
         Folder, // for syncing it
     };
 
@@ -57,9 +56,6 @@ public:
 #endif
     // Reports a write error that the system deferred until the close.
     void close();
-
-    static int openCount();
-    static void closeAll();
 
 private:
     qint64 sizeHint() const;
@@ -97,9 +93,13 @@ void syncFolder(const QString& folder);
 // Makes everything written under `folder` survive a power cut (on Linux,
 // everything written to its file system).
 void syncFileSystemOf(const QString& folder);
+// Removes a folder that this run made, with everything in it. Links inside
+// are removed as names: nothing outside the folder is ever touched.
+void removeFolderTree(const QString& folder);
 
-int openFileCount();
-void closeAllFiles();
+// For what the operator is told, not for what is done: no failure is raised.
+bool nameExists(const QString& path);
+QStringList subfolderNames(const QString& folder);
 
 } // namespace files
 } // namespace tk

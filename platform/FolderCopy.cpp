@@ -1,8 +1,8 @@
 #include "platform/FolderCopy.h"
 
-#include "platform/FaultInjection.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/SystemCalls.h"
 
 #include <QList>
 
@@ -27,11 +27,13 @@ struct Entry
 EntryKind kindOf(const fs::directory_entry& entry)
 {
     fs::file_type type = fs::file_type::none;
-    const std::error_code error = faults::attempt(FileOp::Inspect, [&](std::error_code& e) {
-        type = entry.symlink_status(e).type();
-    });
+    const QString path = fromFsPath(entry.path());
+    const std::error_code error = files::attempt(files::SystemCall::Inspect, path,
+                                                 [&](std::error_code& e) {
+                                                     type = entry.symlink_status(e).type();
+                                                 });
     if (error)
-        raiseFailure(error, QStringLiteral("Inspect"), fromFsPath(entry.path()));
+        raiseFailure(error, QStringLiteral("Inspect"), path);
     switch (type) {
     case fs::file_type::directory:
         return EntryKind::Folder;
@@ -48,18 +50,19 @@ EntryKind kindOf(const fs::directory_entry& entry)
         // Gone since it was listed, or of a kind the system cannot tell.
         throw NumberedFailure(type == fs::file_type::not_found ? FailureNumber::FileNotFound
                                                                : FailureNumber::DeviceIoError,
-                              QStringLiteral("Inspect"), fromFsPath(entry.path()));
+                              QStringLiteral("Inspect"), path);
     }
 }
 
 QList<Entry> listFolder(const QString& folder, MissingMeans missing)
 {
     QList<Entry> entries;
-    const std::error_code error = faults::attempt(FileOp::ListFolder, [&](std::error_code& e) {
-        fs::directory_iterator it(toFsPath(folder), e);
-        for (const fs::directory_iterator end; !e && it != end; it.increment(e))
-            entries.append({fromFsPath(it->path().filename()), kindOf(*it)});
-    });
+    const std::error_code error = files::attempt(
+        files::SystemCall::ListFolder, folder, [&](std::error_code& e) {
+            fs::directory_iterator it(toFsPath(folder), e);
+            for (const fs::directory_iterator end; !e && it != end; it.increment(e))
+                entries.append({fromFsPath(it->path().filename()), kindOf(*it)});
+        });
     if (error)
         raiseFailure(error, QStringLiteral("Read folder"), folder, missing);
     return entries;
@@ -115,6 +118,17 @@ void copyFolderContents(const QString& from, const QString& to)
     if (files.isEmpty())
         throw NumberedFailure(FailureNumber::FileNotFound, QStringLiteral("Copy files"), from);
     copyEntries(files, from, to);
+}
+
+qsizetype longestRelativePath(const QString& folder)
+{
+    const fs::path root = toFsPath(folder);
+    qsizetype longest = 0;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error))
+        longest = std::max(longest, fromFsPath(it->path().lexically_relative(root)).size());
+    return longest;
 }
 
 } // namespace tk

@@ -13,4 +13,9 @@ namespace tk {
 // less than the whole folder.
 void copyFolderContents(const QString& from, const QString& to);
 
+// The longest path below `folder`, relative to it, in the UTF-16 units that
+// Windows counts: what a copy of the folder adds to the path of its target.
+// Entries that cannot be listed are left out; the copy itself reports them.
+qsizetype longestRelativePath(const QString& folder);
+
 } // namespace tk

@@ -35,6 +35,28 @@ int numberForMissing(const QString& path, MissingMeans missing)
 
 } // namespace
 
+QString failureMeaning(int number)
+{
+    switch (number) {
+    case FailureNumber::BadFileName:
+        return QStringLiteral("the name is too long or not allowed by the file system");
+    case FailureNumber::FileNotFound:
+        return QStringLiteral("the file is missing");
+    case FailureNumber::DiskFull:
+        return QStringLiteral("the disk or the quota is full");
+    case FailureNumber::TooManyFiles:
+        return QStringLiteral("too many files are open");
+    case FailureNumber::RenameAcrossDrives:
+        return QStringLiteral("a file would have to move to another drive");
+    case FailureNumber::PathFileAccess:
+        return QStringLiteral("access was refused, or the name exists already");
+    case FailureNumber::PathNotFound:
+        return QStringLiteral("a folder on the path is missing");
+    default:
+        return QStringLiteral("an input/output error");
+    }
+}
+
 int failureNumberForErrno(int errnoValue, const QString& path, MissingMeans missing)
 {
     switch (errnoValue) {

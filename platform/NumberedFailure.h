@@ -43,6 +43,9 @@ private:
     QString m_path;
 };
 
+// What a failure number means, in plain words for whoever reads a report.
+QString failureMeaning(int number);
+
 // Whether an ENOENT means the file itself (53) or a folder on its path (76).
 enum class MissingMeans { FileOrFolder, ParentFolder };
 

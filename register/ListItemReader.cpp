@@ -43,17 +43,9 @@ std::optional<QString> ListItemReader::readItem()
     return value;
 }
 
-int ListItemReader::lineNumberAt(qsizetype position) const
+bool ListItemReader::endsAfterComma() const
 {
-    int line = 1;
-    for (qsizetype i = 0; i < position && i < m_text.size(); ++i) {
-        const QChar c = m_text.at(i);
-        const bool crOfCrLf = c == QLatin1Char('\r') && i + 1 < m_text.size()
-            && m_text.at(i + 1) == QLatin1Char('\n');
-        if (isLineEnd(c) && !crOfCrLf)
-            ++line;
-    }
-    return line;
+    return atEnd() && m_position > 0 && m_text.at(m_position - 1) == QLatin1Char(',');
 }
 
 void ListItemReader::skipBlanks()
@@ -83,12 +75,12 @@ void ListItemReader::consumeSeparator()
         ++m_position;
 }
 
-double integerItemValue(const QString& item)
+std::optional<double> integerItemValue(const QString& item)
 {
     static const QRegularExpression number(
         QStringLiteral("^ *[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+) *$"));
     if (!number.match(item).hasMatch())
-        return 0;
+        return std::nullopt;
     return std::nearbyint(item.trimmed().toDouble());
 }
 

@@ -6,9 +6,8 @@
 
 namespace tk {
 
-// Reads a settings or register file as one stream of comma-separated items in
-// which a line end separates items exactly as a comma does, so a record may be
-// split over lines and an empty line is one empty item.
+// Reads comma-separated items: the settings file as one stream in which a line
+// end separates items exactly as a comma does, or one line of the register.
 class ListItemReader
 {
 public:
@@ -18,8 +17,8 @@ public:
     // nullopt when the text ends before the item is complete.
     std::optional<QString> readItem();
     qsizetype position() const { return m_position; }
-    // 1-based line of a position; only wanted for error reports.
-    int lineNumberAt(qsizetype position) const;
+    // The text ended right after a comma, which leaves one more, empty, item.
+    bool endsAfterComma() const;
 
 private:
     void skipBlanks();
@@ -32,8 +31,8 @@ private:
 };
 
 // The value of an integer item: a decimal number, rounded to the nearest whole
-// number (halves to even) when it has a fraction; an item that is not a number
-// reads as 0.
-double integerItemValue(const QString& item);
+// number (halves to even) when it has a fraction; nothing when the item is
+// not a number.
+std::optional<double> integerItemValue(const QString& item);
 
 } // namespace tk

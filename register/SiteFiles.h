@@ -23,18 +23,20 @@ private:
     QString m_problem;
 };
 
-// Both throw StartupError; neither writes anything.
+// Throws StartupError; writes nothing.
 SiteSettings loadSettings(const QString& appFolder);
-ShortcutRegister loadRegister(const QString& appFolder);
-// The register as `bytes` hold it; `path` only names the file in a report.
-ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path);
+// The bytes of a settings or register file; `kind` names it in a report.
+QByteArray readSiteFile(const QString& path, const QString& kind);
 
-// Everything the load step reads, held by the window for the life of the process.
+// Everything the load step reads, held for the life of the process.
 struct SiteData
 {
     QString appFolder; // with "/" separators, as every path inside the program
     SiteSettings settings;
     ShortcutRegister shortcuts;
+
+    QString structureFolder() const;
+    QString masterFolder() const;
 };
 
 SiteData loadSite(const QString& appFolder);

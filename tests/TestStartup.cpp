@@ -1,8 +1,8 @@
+#include "ScriptedDialogs.h"
 #include "TestSupport.h"
 
-#include "app/AddStudentWindow.h"
-#include "app/MessageBox.h"
-#include "app/StartUp.h"
+#include "gui/AddStudentWindow.h"
+#include "gui/StartUp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,6 +47,7 @@ class TestStartup : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    tktest::ScriptedDialogs m_dialogs;
 
     // The school's two files, with `brokenFile` left out when `contents` is empty.
     QString writeFolder(const QString& brokenFile = {}, const QByteArray& contents = {})
@@ -61,7 +62,7 @@ class TestStartup : public QObject
     }
 
 private slots:
-    void init() { MessageBox::clearShown(); }
+    void init() { m_dialogs.clear(); }
 
     void brokenFolderIsReportedOnceAndStopsTheProgram_data()
     {
@@ -79,20 +80,18 @@ private slots:
         QFETCH(QByteArray, contents);
         const QString folder = writeFolder(brokenFile, contents);
         const QMap<QString, QByteArray> before = tktest::snapshot(m_dir.path());
-        MessageBox::setNextAnswer(Answer::Ok);
-        MessageBox::setNextAnswer(Answer::Ok);
         WindowWatch windows;
         CapturedStandardError standardError;
-        QVERIFY(!loadSiteOrReport(folder));
-        QCOMPARE(MessageBox::shown().size(), 1);
-        const MessageBox::Shown box = MessageBox::shown().first();
+        QVERIFY(!loadSiteOrReport(folder, m_dialogs));
+        QCOMPARE(m_dialogs.shown.size(), 1);
+        const tktest::ScriptedDialogs::Shown box = m_dialogs.shown.first();
         QCOMPARE(box.style, MessageStyle::Error);
         QVERIFY2(box.text.contains(brokenFile), qPrintable(box.text));
         // Whoever started the program from a console sees the same report there.
         QCOMPARE(standardError.text().trimmed(), box.text.trimmed());
 
-        QCOMPARE(runProgram(folder), 1);
-        QCOMPARE(MessageBox::shown().size(), 2);
+        QCOMPARE(runProgram(folder, &m_dialogs), 1);
+        QCOMPARE(m_dialogs.shown.size(), 2);
         QCOMPARE(windows.shown, 0);
         QCOMPARE(tktest::snapshot(m_dir.path()), before);
     }
@@ -101,9 +100,9 @@ private slots:
     {
         const QString folder = writeFolder();
         CapturedStandardError standardError;
-        const std::optional<SiteData> site = loadSiteOrReport(folder);
+        const std::optional<SiteData> site = loadSiteOrReport(folder, m_dialogs);
         QVERIFY(site);
-        QVERIFY(MessageBox::shown().isEmpty() && standardError.text().isEmpty());
+        QVERIFY(m_dialogs.shown.isEmpty() && standardError.text().isEmpty());
         QCOMPARE(site->shortcuts.years, (QStringList{"Year 8", "Year 7"}));
         QCOMPARE(site->shortcuts.classes, (QStringList{"8B", "7A", "7C"}));
     }

@@ -1,0 +1,362 @@
+// "add --from": every student of a list, in one enrolment.
+
+#include "cli/AddCommand.h"
+#include "cli/ListReport.h"
+#include "cli/Wording.h"
+#include "lists/StudentListReader.h"
+#include "platform/FileServices.h"
+#include "platform/NumberedFailure.h"
+
+#include <algorithm>
+
+namespace tk::cli {
+
+namespace {
+
+// A list of 100,000 bad rows must not bury the terminal: the report file
+// holds every one.
+constexpr int mostProblemsShown = 20;
+
+// One row of the list and what becomes of it.
+struct Entry
+{
+    int line = 0;
+    StudentInputs typed;
+    std::optional<Student> student;
+    StudentOutcome outcome = StudentOutcome::ToAdd;
+    QString message;
+};
+
+bool isProblem(StudentOutcome outcome)
+{
+    return outcome == StudentOutcome::Refused || outcome == StudentOutcome::PageOrPath
+        || outcome == StudentOutcome::FolderExists;
+}
+
+QString outcomeWord(StudentOutcome outcome, bool dryRun)
+{
+    switch (outcome) {
+    case StudentOutcome::ToAdd:
+        return dryRun ? QStringLiteral("to add") : QStringLiteral("not reached");
+    case StudentOutcome::Added:
+        return QStringLiteral("added");
+    case StudentOutcome::AlreadyAdded:
+        return QStringLiteral("skipped");
+    case StudentOutcome::Failed:
+        return QStringLiteral("failed");
+    case StudentOutcome::NotReached:
+        return QStringLiteral("not reached");
+    case StudentOutcome::Refused:
+    case StudentOutcome::PageOrPath:
+    case StudentOutcome::FolderExists:
+        break;
+    }
+    return QStringLiteral("refused");
+}
+
+QString describe(const Entry& entry)
+{
+    if (!entry.student)
+        return QStringLiteral("%1 %2, %3, %4")
+            .arg(trimBlanks(entry.typed.givenName), trimBlanks(entry.typed.surname),
+                 trimBlanks(entry.typed.year), trimBlanks(entry.typed.className));
+    const Student& s = *entry.student;
+    return QStringLiteral("%1, %2, %3, account %4, folder %5")
+        .arg(s.fullName(), s.year(), s.className(), s.accountName(), nativePath(s.folder()));
+}
+
+class AddList : public AddCommand
+{
+public:
+    using AddCommand::AddCommand;
+
+protected:
+    int addTo(const SiteData& site) override
+    {
+        std::optional<StudentList> list = readList();
+        if (!list)
+            return ExitStatus::Usage;
+        if (const int status = listProblems(*list))
+            return status;
+        makeEntries(site, *list);
+        if (const PageState master = masterPageOf(site); master != PageState::Sound) {
+            complain(masterPageProblem(site, master) + QStringLiteral("\nNothing was changed."));
+            return finish(ExitStatus::PageOrPath);
+        }
+        Enrolment enrolment(site, enrollees(), Enrolment::Repeats::Skip);
+        takeVerdicts(site, enrolment.check(site.shortcuts, true));
+        if (m_options.dryRun)
+            return preview();
+        if (const int status = refuseProblems())
+            return status;
+        if (count(StudentOutcome::ToAdd) == 0) {
+            say(QStringLiteral("Every student of the list is in the register already: nothing "
+                               "to do."));
+            return finish(ExitStatus::Added);
+        }
+        int status = ExitStatus::Refused;
+        if (!confirmed(question(site), &status))
+            return finish(status);
+        return report(site, enrolment.run(progress()));
+    }
+
+private:
+    std::optional<StudentList> readList() const
+    {
+        const QString& path = m_options.list;
+        QByteArray bytes;
+        try {
+            bytes = path == QLatin1String("-") ? m_console.readAllInput()
+                                               : files::readWholeFile(path);
+        } catch (const NumberedFailure& failure) {
+            complain(QStringLiteral("The list %1 cannot be read: %2 (error %3).")
+                         .arg(nativePath(path), failureMeaning(failure.number()),
+                              QString::number(failure.number())));
+            return std::nullopt;
+        }
+        return readStudentList(bytes, m_options.encoding);
+    }
+
+    // What is wrong with the list as a whole leaves no row to speak of.
+    int listProblems(const StudentList& list)
+    {
+        QStringList whole;
+        for (const ListProblem& problem : list.problems)
+            if (problem.line == 0)
+                whole << problem.text;
+        if (whole.isEmpty())
+            return 0;
+        complain(whole.join(QLatin1Char('\n')) + QStringLiteral("\nNothing was changed."));
+        return finish(ExitStatus::Refused);
+    }
+
+    void makeEntries(const SiteData& site, const StudentList& list)
+    {
+        for (const ListProblem& problem : list.problems)
+            m_entries.append({problem.line, {}, {}, StudentOutcome::Refused, problem.text});
+        for (const ListRow& row : list.rows) {
+            Entry entry{row.line, row.inputs, {}, StudentOutcome::ToAdd, {}};
+            entry.student = Student::from(row.inputs, site, &entry.message);
+            if (!entry.student)
+                entry.outcome = StudentOutcome::Refused;
+            m_entries.append(entry);
+        }
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    }
+
+    QList<Enrollee> enrollees()
+    {
+        QList<Enrollee> enrollees;
+        for (qsizetype i = 0; i < m_entries.size(); ++i) {
+            if (!m_entries[i].student)
+                continue;
+            enrollees.append({m_entries[i].line, *m_entries[i].student});
+            m_enrolled << i;
+        }
+        return enrollees;
+    }
+
+    void takeVerdicts(const SiteData& site, const QList<StudentReport>& verdicts)
+    {
+        for (qsizetype i = 0; i < verdicts.size(); ++i) {
+            Entry& entry = m_entries[m_enrolled[i]];
+            entry.outcome = verdicts[i].outcome;
+            entry.message = verdicts[i].reason;
+            if (entry.outcome == StudentOutcome::PageOrPath)
+                entry.message = classPageProblem(site, *entry.student, verdicts[i].classPage);
+            else if (entry.outcome == StudentOutcome::FolderExists)
+                entry.message = folderExistsProblem(*entry.student);
+            else if (entry.outcome == StudentOutcome::AlreadyAdded)
+                entry.message = QStringLiteral("already in the register, with its folder");
+        }
+    }
+
+    qsizetype count(StudentOutcome outcome) const
+    {
+        return std::count_if(m_entries.begin(), m_entries.end(),
+                             [outcome](const Entry& e) { return e.outcome == outcome; });
+    }
+
+    qsizetype problemCount() const
+    {
+        return std::count_if(m_entries.begin(), m_entries.end(),
+                             [](const Entry& e) { return isProblem(e.outcome); });
+    }
+
+    // Input refused first, then a page or a year or class, then a folder in the way.
+    int problemStatus() const
+    {
+        if (count(StudentOutcome::Refused) > 0)
+            return ExitStatus::Refused;
+        if (count(StudentOutcome::PageOrPath) > 0)
+            return ExitStatus::PageOrPath;
+        return ExitStatus::FailedUnchanged;
+    }
+
+    int preview()
+    {
+        for (const Entry& entry : m_entries) {
+            const QString what = isProblem(entry.outcome)
+                ? QStringLiteral("refused: ") + entry.message
+                : outcomeWord(entry.outcome, true);
+            say(QStringLiteral("line %1: %2: %3")
+                    .arg(QString::number(entry.line), describe(entry), what));
+        }
+        say(QStringLiteral("%1 students: %2 to add, %3 already added, %4 refused.  Nothing was "
+                           "changed (--dry-run).")
+                .arg(QString::number(m_entries.size()),
+                     QString::number(count(StudentOutcome::ToAdd)),
+                     QString::number(count(StudentOutcome::AlreadyAdded)),
+                     QString::number(problemCount())));
+        return finish(problemCount() > 0 ? problemStatus() : ExitStatus::Added);
+    }
+
+    int refuseProblems()
+    {
+        const qsizetype problems = problemCount();
+        if (problems == 0)
+            return 0;
+        QStringList lines{QStringLiteral("The list cannot be added as it is: %1 of its %2 rows "
+                                         "cannot go in.  Nothing was changed.")
+                              .arg(QString::number(problems), QString::number(m_entries.size()))};
+        for (const Entry& entry : m_entries) {
+            if (!isProblem(entry.outcome))
+                continue;
+            if (lines.size() > mostProblemsShown) {
+                lines << QStringLiteral("... and %1 more rows like these%2.")
+                             .arg(QString::number(problems - mostProblemsShown),
+                                  m_options.reportFile.isEmpty()
+                                      ? QStringLiteral(" (--report FILE lists every one)")
+                                      : QStringLiteral(", all in the report"));
+                break;
+            }
+            lines << QStringLiteral("line %1: %2").arg(entry.line).arg(entry.message);
+        }
+        complain(lines.join(QLatin1Char('\n')));
+        return finish(problemStatus());
+    }
+
+    QString question(const SiteData& site) const
+    {
+        QStringList lines{
+            QStringLiteral("Add %1 students to the intranet %2?")
+                .arg(QString::number(count(StudentOutcome::ToAdd)), nativePath(site.appFolder))};
+        if (const qsizetype skipped = count(StudentOutcome::AlreadyAdded))
+            lines << QStringLiteral("(%1 students of the list are in the register already and "
+                                    "are skipped.)")
+                         .arg(skipped);
+        int shown = 0;
+        for (const Entry& entry : m_entries) {
+            if (entry.outcome != StudentOutcome::ToAdd)
+                continue;
+            if (++shown > mostProblemsShown) {
+                lines << QStringLiteral("  ... and %1 more (--dry-run shows every one)")
+                             .arg(count(StudentOutcome::ToAdd) - mostProblemsShown);
+                break;
+            }
+            lines << QStringLiteral("  line %1: %2").arg(entry.line).arg(describe(entry));
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
+
+    EnrolmentProgress progress()
+    {
+        const qsizetype total = count(StudentOutcome::ToAdd);
+        return {[this, total](qsizetype i) {
+                    const Entry& entry = m_entries[m_enrolled[i]];
+                    m_console.out(QStringLiteral("[%1/%2] %3 (%4, %5) ... ")
+                                      .arg(QString::number(++m_started), QString::number(total),
+                                           entry.student->fullName(), entry.student->year(),
+                                           entry.student->className()));
+                },
+                [this](qsizetype) { say(QStringLiteral("done")); },
+                [this](qsizetype) { m_console.out(QStringLiteral("Writing the register ... ")); }};
+    }
+
+    int report(const SiteData& site, const EnrolmentResult& result)
+    {
+        for (qsizetype i = 0; i < result.students.size(); ++i) {
+            Entry& entry = m_entries[m_enrolled[i]];
+            if (entry.outcome == StudentOutcome::ToAdd
+                || result.students[i].outcome != StudentOutcome::NotReached)
+                entry.outcome = result.students[i].outcome;
+            if (!result.students[i].reason.isEmpty())
+                entry.message = result.students[i].reason;
+        }
+        if (result.stop == EnrolmentResult::Stop::None) {
+            say(QStringLiteral("done"));
+            say(QStringLiteral("Added %1 students%2.")
+                    .arg(QString::number(count(StudentOutcome::Added)),
+                         count(StudentOutcome::AlreadyAdded) > 0
+                             ? QStringLiteral(" (%1 already in the register were skipped)")
+                                   .arg(count(StudentOutcome::AlreadyAdded))
+                             : QString()));
+            say(nextStepText(addedClassFolders()));
+            return finish(ExitStatus::Added);
+        }
+        markFailure(site, result);
+        complain(QStringLiteral("failed"));
+        reportStop(site, result);
+        complain(QStringLiteral("Added: %1.  Not added: %2.")
+                     .arg(QString::number(count(StudentOutcome::Added)),
+                          QString::number(m_entries.size() - count(StudentOutcome::Added)
+                                          - count(StudentOutcome::AlreadyAdded))));
+        if (count(StudentOutcome::Added) > 0)
+            complain(QStringLiteral("Run the same list again once this is mended: the students "
+                                    "already added are skipped."));
+        return finish(statusOf(result));
+    }
+
+    void markFailure(const SiteData& site, const EnrolmentResult& result)
+    {
+        const QString why = stopText(site, result);
+        for (Entry& entry : m_entries)
+            if (entry.outcome == StudentOutcome::Failed && entry.message.isEmpty())
+                entry.message = why;
+    }
+
+    QStringList addedClassFolders() const
+    {
+        QStringList folders;
+        for (const Entry& entry : m_entries)
+            if (entry.outcome == StudentOutcome::Added
+                && !folders.contains(entry.student->classFolder()))
+                folders << entry.student->classFolder();
+        return folders;
+    }
+
+    // The report is written however the command ends.
+    int finish(int status) const
+    {
+        if (m_options.reportFile.isEmpty())
+            return status;
+        QList<ReportRow> rows;
+        for (const Entry& entry : m_entries) {
+            ReportRow row{
+                entry.line,   entry.typed, {}, {}, outcomeWord(entry.outcome, m_options.dryRun),
+                entry.message};
+            if (entry.student) {
+                row.account = entry.student->accountName();
+                row.folder = nativePath(entry.student->folder());
+            }
+            rows << row;
+        }
+        if (const QString problem = writeListReport(m_options.reportFile, rows); !problem.isEmpty())
+            complain(problem);
+        return status;
+    }
+
+    QList<Entry> m_entries;
+    QList<qsizetype> m_enrolled; // the entries that are students, in enrolment order
+    qsizetype m_started = 0;
+};
+
+} // namespace
+
+int addStudentList(const AddOptions& options, const Console& console)
+{
+    return AddList(options, console).execute();
+}
+
+} // namespace tk::cli

@@ -1,0 +1,181 @@
+#include "cli/Wording.h"
+
+#include "platform/FileServices.h"
+#include "platform/NumberedFailure.h"
+#include "register/RegisterLock.h"
+
+namespace tk::cli {
+
+namespace {
+
+QString pageOf(const QString& folder)
+{
+    return nativePath(joinPath(folder, QStringLiteral("index.htm")));
+}
+
+QString listed(const QStringList& names)
+{
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString nativeFolder(const QString& path)
+{
+    return nativePath(path);
+}
+
+QString failureText(const FailureReport& failure)
+{
+    return QStringLiteral("%1 failed for %2: %3 (error %4).")
+        .arg(failure.operation, nativePath(failure.path), failureMeaning(failure.number),
+             QString::number(failure.number));
+}
+
+QString masterPageProblem(const SiteData& site, PageState state)
+{
+    switch (state) {
+    case PageState::Short:
+        return QStringLiteral("The master student page %1 is shorter than 100 bytes, so it looks "
+                              "damaged.  Restore it from a backup.")
+            .arg(pageOf(site.masterFolder()));
+    case PageState::Missing:
+        return QStringLiteral("The master student page %1 is missing: every student's folder "
+                              "is copied from its folder.  Restore that folder from a backup "
+                              "(Ilvantis v4.0 and later make it with the structure).")
+            .arg(pageOf(site.masterFolder()));
+    case PageState::Unreadable:
+        return QStringLiteral("The master student page %1 cannot be read.")
+            .arg(pageOf(site.masterFolder()));
+    case PageState::Sound:
+        break;
+    }
+    return QString();
+}
+
+QString classPageProblem(const SiteData& site, const Student& student, PageState state)
+{
+    if (state == PageState::Short)
+        return QStringLiteral("The class page %1 is shorter than 100 bytes, so it looks damaged.  "
+                              "Check it, and restore it from a backup if it is.")
+            .arg(pageOf(student.classFolder()));
+    if (state == PageState::Unreadable)
+        return QStringLiteral("The class page %1 cannot be read.")
+            .arg(pageOf(student.classFolder()));
+    const QStringList years = yearsOnDisk(site);
+    if (!years.contains(student.year()))
+        return QStringLiteral("There is no year \"%1\" in %2.  Its years are: %3.")
+            .arg(student.year(), nativePath(site.structureFolder()), listed(years));
+    const QStringList classes = classesOnDisk(site, student.year());
+    if (!classes.contains(student.className()))
+        return QStringLiteral("There is no class \"%1\" in %2.  Its classes are: %3.")
+            .arg(student.className(), nativePath(joinPath(site.structureFolder(), student.year())),
+                 listed(classes));
+    return QStringLiteral("The class page %1 is missing.").arg(pageOf(student.classFolder()));
+}
+
+QString folderExistsProblem(const Student& student)
+{
+    return QStringLiteral("The folder %1 exists already, and the register does not name it.  If "
+                          "it is left from an earlier attempt, remove it and run the command "
+                          "again.")
+        .arg(nativePath(student.folder()));
+}
+
+QString lockedProblem(const SiteData& site)
+{
+    const QString lock = nativePath(RegisterLock::pathIn(site.appFolder));
+    return QStringLiteral("Another copy of tkaddstudent is changing the register (it holds the "
+                          "lock file %1).  Wait a moment and run the command again; if no other "
+                          "copy is running on another computer, delete %1 first.")
+        .arg(lock);
+}
+
+QString registerChangedProblem(const QString& problem)
+{
+    return QStringLiteral("tkshrtct.dat was changed since this command started, and it can no "
+                          "longer be read: %1")
+        .arg(problem);
+}
+
+QString stopText(const SiteData& site, const EnrolmentResult& result)
+{
+    using Stop = EnrolmentResult::Stop;
+    switch (result.stop) {
+    case Stop::None:
+        return QString();
+    case Stop::MasterPageShort:
+        return masterPageProblem(site, PageState::Short);
+    case Stop::ClassPageShort:
+        return QStringLiteral("The class page %1 is shorter than 100 bytes, so it looks damaged.  "
+                              "Check it, and restore it from a backup if it is.")
+            .arg(pageOf(result.pagePath));
+    case Stop::MasterCheckFailed:
+        if (result.failure->number == FailureNumber::FileNotFound
+            || result.failure->number == FailureNumber::PathNotFound)
+            return masterPageProblem(site, PageState::Missing);
+        return failureText(*result.failure);
+    case Stop::Locked:
+        return lockedProblem(site);
+    case Stop::RegisterUnreadable:
+        return registerChangedProblem(result.problem);
+    case Stop::Refused:
+        return result.problem;
+    case Stop::Failed:
+        break;
+    }
+    return failureText(*result.failure);
+}
+
+int statusOf(const EnrolmentResult& result)
+{
+    using Stop = EnrolmentResult::Stop;
+    switch (result.stop) {
+    case Stop::None:
+        return ExitStatus::Added;
+    case Stop::MasterPageShort:
+    case Stop::ClassPageShort:
+        return ExitStatus::PageOrPath;
+    case Stop::MasterCheckFailed: {
+        const int number = result.failure->number;
+        return number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound
+            ? ExitStatus::PageOrPath
+            : ExitStatus::FailedUnchanged;
+    }
+    case Stop::Refused:
+        return ExitStatus::Refused;
+    case Stop::Failed:
+        if (!result.changedAnything()
+            && (result.failure->number == FailureNumber::FileNotFound
+                || result.failure->number == FailureNumber::PathNotFound))
+            return ExitStatus::PageOrPath;
+        break;
+    case Stop::Locked:
+    case Stop::RegisterUnreadable:
+        break;
+    }
+    return result.changedAnything() ? ExitStatus::FailedAfterChange : ExitStatus::FailedUnchanged;
+}
+
+QString foldersLeftText(const QStringList& folders)
+{
+    QStringList native;
+    for (const QString& folder : folders)
+        native << QStringLiteral("  ") + nativePath(folder);
+    return QStringLiteral("These folders were made for students who are not in the register, "
+                          "and could not be removed again.  Delete them before you add those "
+                          "students again:\n")
+        + native.join(QLatin1Char('\n'));
+}
+
+QString nextStepText(const QStringList& classFolders)
+{
+    QStringList pages;
+    for (const QString& folder : classFolders)
+        pages << QStringLiteral("  ") + pageOf(folder);
+    return QStringLiteral("Next: link each new student's page from the class page, which this "
+                          "program never edits:\n")
+        + pages.join(QLatin1Char('\n'));
+}
+
+} // namespace tk::cli

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "enrol/Student.h"
+#include "register/SiteFiles.h"
+
+#include <QList>
+
+#include <functional>
+#include <optional>
+
+namespace tk {
+
+class NumberedFailure;
+
+// One student to enrol, and the line of the list it came from (0: none).
+struct Enrollee
+{
+    int line = 0;
+    Student student;
+};
+
+// What happens, or happened, to one student of an enrolment.
+enum class StudentOutcome {
+    ToAdd, // checked, not yet run
+    Added,
+    AlreadyAdded, // the register names the student, whose folder is there: skipped
+    Refused,
+    PageOrPath, // the class page is damaged, or the year or class does not exist
+    FolderExists, // a folder of that name is there, and the register does not name it
+    Failed,
+    NotReached, // an enrolment stopped before it came to this student
+};
+
+// The state of a page that a student is built from or linked to.
+enum class PageState { Sound, Short, Missing, Unreadable };
+
+struct StudentReport
+{
+    StudentOutcome outcome = StudentOutcome::NotReached;
+    QString reason; // the refusal, for Refused
+    PageState classPage = PageState::Sound; // for PageOrPath
+};
+
+// A numbered failure, kept for the report after the files are closed.
+struct FailureReport
+{
+    int number = 0;
+    QString operation;
+    QString path;
+
+    static FailureReport of(const NumberedFailure& failure);
+};
+
+struct EnrolmentResult
+{
+    // Why the enrolment stopped before its end, if it did.
+    enum class Stop {
+        None,
+        MasterPageShort,
+        ClassPageShort,
+        MasterCheckFailed, // reading the master page failed; `failure` says how
+        Locked, // another copy held the register's lock throughout
+        RegisterUnreadable, // read again under the lock; `problem` says what is wrong
+        Refused, // a student was refused under the lock, against what is on disk now
+        Failed, // from the class pages on; `failure` says how
+    };
+
+    Stop stop = Stop::None;
+    std::optional<FailureReport> failure;
+    QString problem; // for RegisterUnreadable and Refused
+    QString pagePath; // the folder of the short page
+    QList<StudentReport> students; // one for each student, in order
+    // Folders made for students who are not registered, which could not be
+    // removed again: the operator must.
+    QStringList foldersLeft;
+
+    qsizetype count(StudentOutcome outcome) const;
+    bool changedAnything() const;
+};
+
+// Told as an enrolment goes, for a caller that shows progress.
+struct EnrolmentProgress
+{
+    std::function<void(qsizetype index)> starting;
+    std::function<void(qsizetype index)> folderMade;
+    std::function<void(qsizetype count)> registering;
+};
+
+// Adds one student or many in one go: checks them against the register as
+// read under its lock, makes their folders from the template, makes them
+// durable once, and writes the register once. A student whose folder fails
+// is removed again, so that no half-made student is ever left behind, and
+// the register names exactly the students whose folders are complete.
+class Enrolment
+{
+public:
+    enum class Repeats {
+        Refuse, // a student the register names already is refused
+        Skip, // ... is skipped when its folder is there, so a list can run again
+    };
+
+    Enrolment(const SiteData& site, QList<Enrollee> enrollees, Repeats repeats = Repeats::Refuse);
+
+    const SiteData& site() const { return m_site; }
+    const QList<Enrollee>& enrollees() const { return m_enrollees; }
+
+    // What each student would come to against `current`, in order, counting
+    // the students before it. With `lookOnDisk`, the class pages and the
+    // student folders are looked at too; without it nothing on disk is read
+    // but the template's depth where Windows limits a path.
+    QList<StudentReport> check(const ShortcutRegister& current, bool lookOnDisk) const;
+
+    // Adds the students; nothing is asked on the way.
+    EnrolmentResult run(const EnrolmentProgress& progress = {});
+
+private:
+    class Run;
+
+    qsizetype templateDepth() const;
+
+    const SiteData& m_site;
+    QList<Enrollee> m_enrollees;
+    Repeats m_repeats;
+    mutable std::optional<qsizetype> m_templateDepth;
+};
+
+PageState masterPageOf(const SiteData& site);
+PageState classPageOf(const Student& student);
+
+// The folders the structure holds for the years, or for the classes of one
+// year: what the operator may have meant.
+QStringList yearsOnDisk(const SiteData& site);
+QStringList classesOnDisk(const SiteData& site, const QString& year);
+
+} // namespace tk

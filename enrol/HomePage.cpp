@@ -1,0 +1,207 @@
+#include "enrol/HomePage.h"
+
+#include "platform/FileServices.h"
+#include "platform/SystemText.h"
+
+#include <cstring>
+#include <vector>
+
+namespace tk {
+
+namespace {
+
+// Finds line ends with memchr, which is many times faster than a byte loop
+// on a large page; each of the two searches runs once over the page.
+class LineEnds
+{
+public:
+    explicit LineEnds(QByteArrayView page)
+        : m_page(page)
+    {
+    }
+
+    // The first line end at or after `from`, or the page's size.
+    qsizetype next(qsizetype from)
+    {
+        m_cr = search('\r', from, m_cr);
+        m_lf = search('\n', from, m_lf);
+        return std::min(m_cr, m_lf);
+    }
+
+    qsizetype lengthAt(qsizetype at) const
+    {
+        const bool crLf = m_page.at(at) == '\r' && at + 1 < m_page.size()
+            && m_page.at(at + 1) == '\n';
+        return crLf ? 2 : 1;
+    }
+
+private:
+    qsizetype search(char wanted, qsizetype from, qsizetype known) const
+    {
+        if (known >= from)
+            return known;
+        const void* found = std::memchr(m_page.data() + from, wanted,
+                                        static_cast<size_t>(m_page.size() - from));
+        return found ? static_cast<const char*>(found) - m_page.data() : m_page.size();
+    }
+
+    QByteArrayView m_page;
+    qsizetype m_cr = -1;
+    qsizetype m_lf = -1;
+};
+
+} // namespace
+
+PageRewriter::PageRewriter(QByteArray name, std::function<void(QByteArrayView)> write)
+    : m_name(std::move(name))
+    , m_write(std::move(write))
+{
+    m_out.reserve(outputBlock + 4096);
+}
+
+void PageRewriter::feed(QByteArrayView data)
+{
+    qsizetype position = 0;
+    if (m_skipLineFeed && !data.isEmpty()) {
+        m_skipLineFeed = false;
+        position = data.at(0) == '\n' ? 1 : 0;
+    }
+    LineEnds lineEnds(data);
+    m_nextPlaceholder = -1;
+    // Lines that end in CR LF and hold no placeholder come out as they went
+    // in: they are copied a run at a time rather than a line at a time.
+    qsizetype unchangedFrom = position;
+    while (position < data.size()) {
+        const qsizetype end = lineEnds.next(position);
+        if (end == data.size())
+            break;
+        const bool crAtEnd = data.at(end) == '\r' && end + 1 == data.size();
+        const qsizetype endLength = crAtEnd ? 1 : lineEnds.lengthAt(end);
+        if (m_carry.isEmpty() && endLength == 2 && !holdsPlaceholder(data, position, end)) {
+            position = end + 2;
+            continue;
+        }
+        copyUnchanged(data.sliced(unchangedFrom, position - unchangedFrom));
+        emitLineOf(data, position, end);
+        m_skipLineFeed = crAtEnd; // the LF of this CR LF may open the next block
+        position = end + endLength;
+        unchangedFrom = position;
+    }
+    copyUnchanged(data.sliced(unchangedFrom, position - unchangedFrom));
+    m_carry.append(data.sliced(position));
+}
+
+bool PageRewriter::holdsPlaceholder(QByteArrayView data, qsizetype start, qsizetype end)
+{
+    if (m_nextPlaceholder != data.size() && m_nextPlaceholder < start) {
+        m_nextPlaceholder = data.indexOf(QByteArrayView(homePagePlaceholder), start);
+        if (m_nextPlaceholder < 0)
+            m_nextPlaceholder = data.size();
+    }
+    return m_nextPlaceholder + homePagePlaceholder.size() <= end;
+}
+
+void PageRewriter::copyUnchanged(QByteArrayView lines)
+{
+    if (lines.isEmpty())
+        return;
+    m_out.append(lines);
+    flushIfFull();
+}
+
+void PageRewriter::finish()
+{
+    if (!m_carry.isEmpty()) {
+        emitLine(m_carry);
+        m_carry.clear();
+    }
+    if (!m_out.isEmpty())
+        m_write(m_out);
+    m_out.clear();
+}
+
+// The placeholder is searched for once per block rather than once per line:
+// most lines of a page hold none, and are copied without a look.
+void PageRewriter::emitLineOf(QByteArrayView data, qsizetype start, qsizetype end)
+{
+    if (!m_carry.isEmpty()) {
+        m_carry.append(data.sliced(start, end - start));
+        emitLine(m_carry);
+        m_carry.clear();
+        return;
+    }
+    const QByteArrayView line = data.sliced(start, end - start);
+    if (holdsPlaceholder(data, start, end))
+        appendReplaced(line, m_nextPlaceholder - start);
+    else
+        m_out.append(line);
+    endLine();
+}
+
+void PageRewriter::emitLine(QByteArrayView line)
+{
+    const qsizetype found = line.indexOf(QByteArrayView(homePagePlaceholder));
+    if (found < 0)
+        m_out.append(line);
+    else
+        appendReplaced(line, found);
+    endLine();
+}
+
+void PageRewriter::appendReplaced(QByteArrayView line, qsizetype placeholderAt)
+{
+    m_out.append(line.first(placeholderAt));
+    m_out.append(m_name);
+    m_out.append(line.sliced(placeholderAt + homePagePlaceholder.size()));
+}
+
+void PageRewriter::endLine()
+{
+    m_out.append("\r\n", 2);
+    flushIfFull();
+}
+
+void PageRewriter::flushIfFull()
+{
+    if (m_out.size() >= outputBlock) {
+        m_write(m_out);
+        m_out.clear(); // keeps its capacity
+    }
+}
+
+QByteArray personalisedPage(const QByteArray& page, const QByteArray& name)
+{
+    QByteArray out;
+    PageRewriter rewriter(name, [&out](QByteArrayView block) { out.append(block); });
+    rewriter.feed(page);
+    rewriter.finish();
+    return out;
+}
+
+void personaliseHomePage(const QString& studentFolderPath, const QString& fullName)
+{
+    const QString homePage = joinPath(studentFolderPath, QStringLiteral("index.htm"));
+    const QString tempPage = joinPath(studentFolderPath, QStringLiteral("temp.htm"));
+    files::File in(homePage, files::File::Mode::Read);
+
+    // The template may hold a temp.htm of its own, even a link: the name is
+    // removed and made afresh, so that nothing is written through a link.
+    files::removeFileIfPresent(tempPage);
+    files::File out(tempPage, files::File::Mode::CreateNew);
+    // The name is text on an HTML page: "Tom & Jerry" must not start an entity.
+    PageRewriter rewriter(encodeFileText(fullName.toHtmlEscaped()),
+                          [&out](QByteArrayView block) { out.write(block); });
+    thread_local std::vector<char> block(PageRewriter::inputBlock);
+    while (const qint64 got = in.read(block.data(), static_cast<qint64>(block.size())))
+        rewriter.feed(QByteArrayView(block.data(), got));
+    rewriter.finish();
+    in.close();
+    // Where the whole file system is synced once the folder is complete,
+    // a sync of this one file would only cost time.
+    if (!files::syncsWholeFileSystem)
+        out.sync();
+    out.close();
+    files::renameReplacing(tempPage, homePage);
+}
+
+} // namespace tk

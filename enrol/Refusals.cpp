@@ -1,0 +1,371 @@
+#include "enrol/Refusals.h"
+
+#include "enrol/Student.h"
+#include "platform/FileServices.h"
+#include "platform/SystemText.h"
+
+#include <QFile>
+
+namespace tk {
+
+namespace {
+
+struct Field
+{
+    QString label;
+    QString value;
+};
+
+using Refusal = std::optional<QString>;
+
+Refusal registerSyntaxRefusal(const Field& field)
+{
+    const struct
+    {
+        QChar character;
+        const char* name;
+    } unstorable[] = {{QLatin1Char(','), "the comma \",\""},
+                      {QLatin1Char('"'), "the double quote '\"'"},
+                      {QLatin1Char('\r'), "a line break"},
+                      {QLatin1Char('\n'), "a line break"}};
+    for (const auto& bad : unstorable) {
+        if (field.value.contains(bad.character))
+            return QStringLiteral("The %1 holds %2, which the register file tkshrtct.dat cannot "
+                                  "store.  Please remove it and try again.")
+                .arg(field.label, QLatin1String(bad.name));
+    }
+    return std::nullopt;
+}
+
+Refusal controlCharacterRefusal(const Field& field)
+{
+    for (const QChar c : field.value) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("The %1 holds a control character (code %2), which no folder "
+                                  "name or register line may hold.  Please remove it and try "
+                                  "again.")
+                .arg(field.label, QString::number(c.unicode()));
+    }
+    return std::nullopt;
+}
+
+bool isDirectionControl(char32_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069);
+}
+
+// What a character is, when it is one that a name must not hold because it
+// cannot be seen, or makes the name look other than it is, or is no
+// character at all. Joiners stay: some scripts spell names with them.
+const char* invisibleKind(char32_t c)
+{
+    if (isDirectionControl(c))
+        return "a direction control, which makes the text look other than it is";
+    if (c == 0xFEFF)
+        return "a byte-order mark";
+    if (c == 0xFFFD)
+        return "the replacement character, left where a character could not be read";
+    if (QChar::isNonCharacter(c))
+        return "a noncharacter";
+    if (QChar::isSpace(c) && c != U' ')
+        return "a space other than the plain blank";
+    return nullptr;
+}
+
+Refusal invisibleCharacterRefusal(const Field& field)
+{
+    const QString& value = field.value;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        const bool pair = c.isHighSurrogate() && i + 1 < value.size()
+            && value.at(i + 1).isLowSurrogate();
+        const char* kind = c.isSurrogate() && !pair
+            ? "half of a character, which no file name can hold"
+            : invisibleKind(pair ? QChar::surrogateToUcs4(c, value.at(i + 1)) : c.unicode());
+        if (kind)
+            return QStringLiteral("The %1 holds the character U+%2, %3.  Please remove it and "
+                                  "try again.")
+                .arg(field.label,
+                     QStringLiteral("%1")
+                         .arg(pair ? QChar::surrogateToUcs4(c, value.at(i + 1)) : c.unicode(), 4,
+                              16, QLatin1Char('0'))
+                         .toUpper(),
+                     QLatin1String(kind));
+        i += pair ? 1 : 0;
+    }
+    return std::nullopt;
+}
+
+Refusal blankRefusal(const Field& field)
+{
+    if (!field.value.isEmpty())
+        return std::nullopt;
+    return QStringLiteral("The %1 is blank.  Please choose or type one and try again.")
+        .arg(field.label);
+}
+
+Refusal pathSegmentRefusal(const Field& field)
+{
+    for (const QChar separator : {QLatin1Char('/'), QLatin1Char('\\')}) {
+        if (field.value.contains(separator))
+            return QStringLiteral("The %1 holds the character \"%2\", which would put the "
+                                  "student's folder outside the Ilvantis structure.  Please "
+                                  "remove it and try again.")
+                .arg(field.label, separator);
+    }
+    if (field.value == QLatin1String(".") || field.value == QLatin1String(".."))
+        return QStringLiteral("The %1 may not be \"%2\": that would put the student's folder "
+                              "outside the Ilvantis structure.  Please change it and try again.")
+            .arg(field.label, field.value);
+    return std::nullopt;
+}
+
+// The same intranet must work whichever machine serves it, and Windows file
+// systems refuse these characters in a name and drop a trailing dot.
+Refusal windowsNameRefusal(const Field& field)
+{
+    for (const QChar c : QStringLiteral("<>:\"|?*")) {
+        if (field.value.contains(c))
+            return QStringLiteral("The %1 holds the character \"%2\", which Windows does not "
+                                  "allow in a folder name.  Please remove it and try again.")
+                .arg(field.label, c);
+    }
+    if (field.value.endsWith(QLatin1Char('.')))
+        return QStringLiteral("The %1 ends with a dot, which Windows drops from a folder name.  "
+                              "Please remove it and try again.")
+            .arg(field.label);
+    return std::nullopt;
+}
+
+// Windows takes these names, before any dot, for devices, whatever follows.
+Refusal windowsDeviceRefusal(const Field& field)
+{
+    static const QSet<QString> devices = [] {
+        QSet<QString> names{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
+                            QStringLiteral("NUL")};
+        for (const QString& digit :
+             {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+              QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"),
+              QStringLiteral("9"), QStringLiteral("\u00B9"), QStringLiteral("\u00B2"),
+              QStringLiteral("\u00B3")}) {
+            names.insert(QStringLiteral("COM") + digit);
+            names.insert(QStringLiteral("LPT") + digit);
+        }
+        return names;
+    }();
+    const QString stem = field.value.section(QLatin1Char('.'), 0, 0).toUpper();
+    if (!devices.contains(stem))
+        return std::nullopt;
+    return QStringLiteral("The %1 begins with \"%2\", which Windows takes for a device, never "
+                          "for a folder.  Please change it and try again.")
+        .arg(field.label, field.value.section(QLatin1Char('.'), 0, 0));
+}
+
+constexpr int longestName = 255;
+
+Refusal nameLengthRefusal(const Field& field)
+{
+#ifdef _WIN32
+    const qsizetype length = field.value.size();
+    const char* unit = "characters";
+    const char* system = "Windows takes";
+#else
+    const qsizetype length = QFile::encodeName(field.value).size();
+    const char* unit = "bytes";
+    const char* system = "the file system takes";
+#endif
+    if (length <= longestName)
+        return std::nullopt;
+    return QStringLiteral("The %1 is %2 %3 long, and %4 names of at most %5 %3.  Please shorten "
+                          "the surname or the given name and try again.")
+        .arg(field.label, QString::number(length), QLatin1String(unit), QLatin1String(system),
+             QString::number(longestName));
+}
+
+Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
+{
+    // The register's code page, and the system's, in which the home page is written.
+    const QString unstorable = unstorableCharacters(field.value,
+                                                    {registerEncoding, TextEncoding::System});
+    if (unstorable.isEmpty())
+        return std::nullopt;
+    return QStringLiteral("The %1 holds the characters \"%2\", which the register file "
+                          "tkshrtct.dat cannot store in its character set.  Please type the name "
+                          "without them and try again.")
+        .arg(field.label, unstorable);
+}
+
+template<typename Check, typename... Extra>
+Refusal firstRefusal(std::initializer_list<Field> fields, Check check, const Extra&... extra)
+{
+    for (const Field& field : fields)
+        if (Refusal refusal = check(field, extra...))
+            return refusal;
+    return std::nullopt;
+}
+
+struct Fields
+{
+    explicit Fields(const Student& student)
+        : givenName{QStringLiteral("Given or Preferred Name"), student.givenName()}
+        , surname{QStringLiteral("New Student's Surname"), student.surname()}
+        , year{QStringLiteral("Scholastic Year"), student.year()}
+        , className{QStringLiteral("Class"), student.className()}
+        , login{QStringLiteral("Individual Login Account"), student.loginAccount()}
+        , folder{QStringLiteral("student's folder name \"") + student.folderName()
+                     + QLatin1Char('"'),
+                 student.folderName()}
+    {
+    }
+
+    Field givenName;
+    Field surname;
+    Field year;
+    Field className;
+    Field login;
+    Field folder;
+};
+
+QString foldedKey(const QString& text)
+{
+    return text.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+} // namespace
+
+Refusal refusals::ofValues(const Student& student)
+{
+    const Fields f(student);
+    const auto typed = {f.givenName, f.surname, f.year, f.className, f.login};
+    if (Refusal r = firstRefusal(typed, registerSyntaxRefusal))
+        return r;
+    if (Refusal r = firstRefusal(typed, controlCharacterRefusal))
+        return r;
+    if (Refusal r = firstRefusal(typed, invisibleCharacterRefusal))
+        return r;
+    if (Refusal r = firstRefusal({f.givenName, f.surname, f.year, f.className}, blankRefusal))
+        return r;
+    if (Refusal r = firstRefusal({f.givenName, f.surname, f.year, f.className, f.folder},
+                                 pathSegmentRefusal))
+        return r;
+    if (Refusal r = firstRefusal({f.year, f.className, f.folder}, windowsNameRefusal))
+        return r;
+    if (Refusal r = windowsDeviceRefusal(f.folder))
+        return r;
+    return nameLengthRefusal(f.folder);
+}
+
+Refusal refusals::ofPathLength(const Student& student, qsizetype longestTemplatePath)
+{
+    constexpr qsizetype longestPath = 259;
+    const qsizetype length = student.folder().size()
+        + (longestTemplatePath > 0 ? 1 + longestTemplatePath : 0);
+    if (length <= longestPath)
+        return std::nullopt;
+    return QStringLiteral("The student's folder %1 would hold paths of %2 characters once the "
+                          "template is copied into it, and Windows takes paths of at most %3 "
+                          "characters.  Please shorten the surname or the given name and try "
+                          "again.")
+        .arg(nativePath(student.folder()), QString::number(length), QString::number(longestPath));
+}
+
+RegisterCheck::RegisterCheck(const ShortcutRegister& current)
+    : m_register(current)
+    , m_rows(current.rowCount())
+    , m_years(current.years.begin(), current.years.end())
+    , m_classes(current.classes.begin(), current.classes.end())
+{
+    m_accounts.reserve(current.rowCount());
+    for (const RegisterRecord& row : current.rows)
+        m_accounts.insert(foldedKey(row.accountName), {row.text(), 0});
+}
+
+std::optional<RegisterRecord> RegisterCheck::rowNaming(const Student& student) const
+{
+    const RegisterRecord wanted = student.record();
+    const QString key = foldedKey(wanted.accountName);
+    for (const RegisterRecord& row : m_register.rows) {
+        if (row.folderName == wanted.folderName && row.className == wanted.className
+            && row.yearName == wanted.yearName && foldedKey(row.accountName) == key)
+            return row;
+    }
+    return std::nullopt;
+}
+
+Refusal RegisterCheck::refusalFor(const Student& student, int line)
+{
+    const Fields f(student);
+    if (Refusal r = firstRefusal({f.givenName, f.surname, f.year, f.className, f.login},
+                                 encodingRefusal, m_register.encoding))
+        return r;
+    if (Refusal r = limitRefusal(student))
+        return r;
+    const QString account = foldedKey(student.accountName());
+    if (Refusal r = accountRefusal(account))
+        return r;
+    const QString folder = student.folder().toCaseFolded();
+    if (Refusal r = folderRefusal(student, folder))
+        return r;
+    ++m_rows;
+    m_years.insert(student.year());
+    m_classes.insert(student.className());
+    m_accounts.insert(account, {QString(), line});
+    m_folders.insert(folder, line);
+    return std::nullopt;
+}
+
+Refusal RegisterCheck::limitRefusal(const Student& student) const
+{
+    if (m_rows >= maxRegisterRows)
+        return QStringLiteral("The register file tkshrtct.dat already holds %1 students, the "
+                              "most that this utility can read back.  No more students can be "
+                              "added to it.")
+            .arg(maxRegisterRows);
+    const struct
+    {
+        const QSet<QString>& names;
+        const QString& value;
+        int limit;
+        const char* what;
+    } lists[] = {{m_years, student.year(), maxYears, "years"},
+                 {m_classes, student.className(), maxClasses, "classes"}};
+    for (const auto& list : lists) {
+        if (list.names.size() >= list.limit && !list.names.contains(list.value))
+            return QStringLiteral("The register file tkshrtct.dat already names %1 different "
+                                  "%2, the most that this utility can read back.  Please choose "
+                                  "one of them.")
+                .arg(QString::number(list.limit), QLatin1String(list.what));
+    }
+    return std::nullopt;
+}
+
+// The register takes a student to a folder by the account name, so a second
+// student with the same account could never be reached.
+Refusal RegisterCheck::accountRefusal(const QString& key) const
+{
+    const auto holder = m_accounts.constFind(key);
+    if (holder == m_accounts.constEnd())
+        return std::nullopt;
+    if (holder->line == 0 && !holder->registerRow.isEmpty())
+        return QStringLiteral("The register file tkshrtct.dat already holds this account name, "
+                              "in the line \"%1\", and one account cannot belong to two "
+                              "students.  If this is another student, type a different "
+                              "Individual Login Account and try again.")
+            .arg(holder->registerRow);
+    return QStringLiteral("The student on line %1 has this account name too, and one account "
+                          "cannot belong to two students.  Give one of them a different login "
+                          "account.")
+        .arg(holder->line);
+}
+
+Refusal RegisterCheck::folderRefusal(const Student& student, const QString& key) const
+{
+    const auto line = m_folders.constFind(key);
+    if (line == m_folders.constEnd())
+        return std::nullopt;
+    return QStringLiteral("The student's folder %1 is the same as that of the student on line %2.")
+        .arg(nativePath(student.folder()), QString::number(*line));
+}
+
+} // namespace tk

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "register/ShortcutRegister.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <optional>
+
+namespace tk {
+
+class Student;
+
+// Every reason a student is refused before anything is asked or touched, in
+// one place, each in words that name the field and what to change.
+namespace refusals {
+
+// What the student's own values would do wrong whatever the register holds:
+// leave the structure folder, be refused or altered by a Windows file server,
+// be unreadable in the register, look like something they are not, or be
+// longer than a file system takes.
+std::optional<QString> ofValues(const Student& student);
+
+// Where Windows limits a whole path (259 characters), a student folder whose
+// copy of the template, `longestTemplatePath` deep, would pass it.
+std::optional<QString> ofPathLength(const Student& student, qsizetype longestTemplatePath);
+
+} // namespace refusals
+
+// Checks students in turn against the register as it will be with the ones
+// before them: what it cannot store, its limits, and accounts and folders
+// that would belong to two students.
+class RegisterCheck
+{
+public:
+    explicit RegisterCheck(const ShortcutRegister& current);
+
+    // The row of the register that names `student` already: its account (in
+    // any letter case), folder, class and year.
+    std::optional<RegisterRecord> rowNaming(const Student& student) const;
+
+    // Why `student`, from line `line` of a list (0: not from a list), cannot
+    // go in after those accepted so far. When it can, it counts from now on.
+    std::optional<QString> refusalFor(const Student& student, int line = 0);
+
+private:
+    struct Holder
+    {
+        QString registerRow; // the row that holds it, when the register does
+        int line = 0; // else the list's line
+    };
+
+    std::optional<QString> limitRefusal(const Student& student) const;
+    std::optional<QString> accountRefusal(const QString& key) const;
+    std::optional<QString> folderRefusal(const Student& student, const QString& key) const;
+
+    const ShortcutRegister& m_register;
+    qsizetype m_rows;
+    QSet<QString> m_years;
+    QSet<QString> m_classes;
+    QHash<QString, Holder> m_accounts; // by the account name, case-folded
+    QHash<QString, int> m_folders; // this enrolment's, case-folded: Windows ignores case
+};
+
+} // namespace tk

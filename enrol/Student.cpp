@@ -1,0 +1,51 @@
+#include "enrol/Student.h"
+
+#include "enrol/Refusals.h"
+#include "platform/FileServices.h"
+#include "register/SiteFiles.h"
+
+namespace tk {
+
+namespace {
+
+QString asEntered(const QString& typed)
+{
+    return trimBlanks(typed.normalized(QString::NormalizationForm_C));
+}
+
+} // namespace
+
+Student::Student(const StudentInputs& typed, const SiteData& site)
+    : m_surname(asEntered(typed.surname))
+    , m_givenName(asEntered(typed.givenName))
+    , m_loginAccount(asEntered(typed.loginAccount))
+    , m_year(asEntered(typed.year))
+    , m_className(asEntered(typed.className))
+{
+    m_folderName = m_surname.toLower() + QLatin1Char('_') + m_givenName.toLower();
+    m_folderName.remove(QLatin1Char(' '));
+    m_fullName = m_givenName + QLatin1Char(' ') + m_surname;
+    m_accountName = m_loginAccount.isEmpty() ? m_surname + QLatin1Char(' ') + m_givenName
+                                             : m_loginAccount;
+    m_classFolder = joinPath(joinPath(site.structureFolder(), m_year), m_className);
+    m_folder = joinPath(m_classFolder, m_folderName);
+}
+
+std::optional<Student> Student::from(const StudentInputs& typed, const SiteData& site,
+                                     QString* refusal)
+{
+    Student student(typed, site);
+    if (std::optional<QString> why = refusals::ofValues(student)) {
+        if (refusal)
+            *refusal = *why;
+        return std::nullopt;
+    }
+    return student;
+}
+
+RegisterRecord Student::record() const
+{
+    return {m_accountName, m_folderName, m_className, m_year};
+}
+
+} // namespace tk

@@ -1,0 +1,22 @@
+#include "enrol/TemplateCopy.h"
+
+#include "enrol/HomePage.h"
+#include "platform/FileServices.h"
+#include "platform/FolderCopy.h"
+
+namespace tk {
+
+bool pageLooksSound(const QString& folderPath)
+{
+    return files::fileLength(joinPath(folderPath, QStringLiteral("index.htm")))
+        >= corruptPageThreshold;
+}
+
+void fillStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
+                       const QString& fullName)
+{
+    copyFolderContents(masterFolderPath, studentFolderPath);
+    personaliseHomePage(studentFolderPath, fullName);
+}
+
+} // namespace tk
