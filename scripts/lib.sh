@@ -49,6 +49,21 @@ tk_build() {
   cmake --build "$tk_root/build" -j2
 }
 
+# Fails when the program holds any of the tests' hooks into the file layer:
+# they live only in the test build of that layer. Symbols named "default"
+# are Qt's and the C++ library's own, not hooks.
+#   tk_check_no_test_hooks PROGRAM [NM]
+tk_check_no_test_hooks() {
+  local program="$1" nm="${2:-nm}" found
+  found="$("$nm" -C "$program" | grep -i -e fault -e injectedError | grep -vi default || true)"
+  if [[ -n "$found" ]]; then
+    tk_say "check: $program holds test hooks:"
+    tk_say "$found"
+    return 1
+  fi
+  tk_say "check: $program holds no test hooks"
+}
+
 # Gives every student that a class page links to a home folder made from the
 # master template, as the school's own yearly build would have; the sample
 # ships only the class pages, so that it stays small.

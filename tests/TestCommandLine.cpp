@@ -35,6 +35,8 @@ private slots:
     void opensTheWindowOnlyWithoutACommand();
     void endsWithTheStatusOfWhatHappened_data();
     void endsWithTheStatusOfWhatHappened();
+    void refusesWhatTheWindowRefuses_data();
+    void refusesWhatTheWindowRefuses();
     void asksBeforeAdding_data();
     void asksBeforeAdding();
     void aListWithBadRowsChangesNothing();
@@ -255,6 +257,44 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
     if (status == 6 && setUp == "disk full")
         QVERIFY(!QFileInfo::exists(m_intranet->path("2026/Year 7/7A/vanderberg_annamaria")));
+}
+
+// In the window's own words, which name the field: one text for both.
+void TestCommandLine::refusesWhatTheWindowRefuses_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("an account the register holds")
+        << "--login"
+        << "ADAMS BEN"
+        << "The register file tkshrtct.dat already holds this account name, in the line \"Adams "
+           "Ben,adams_ben,7A,Year 7\", and one account cannot belong to two students.  If this "
+           "is another student, type a different Individual Login Account and try again.";
+    QTest::newRow("a device name") << "--surname"
+                                   << "Aux.Ray"
+                                   << "The student's folder name \"aux.ray_annamaria\" begins "
+                                      "with \"aux\", which Windows takes for a device, never "
+                                      "for a folder.  Please change it and try again.";
+    QTest::newRow("a direction control")
+        << "--given" << QString::fromUtf8("Anna\u202Eiram")
+        << "The Given or Preferred Name holds the character U+202E, a direction control, which "
+           "makes the text look other than it is.  Please remove it and try again.";
+}
+
+void TestCommandLine::refusesWhatTheWindowRefuses()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+    QFETCH(QString, refusal);
+    QStringList arguments = add();
+    const qsizetype at = arguments.indexOf(option);
+    if (at < 0)
+        arguments << option << value;
+    else
+        arguments[at + 1] = value;
+    QCOMPARE(run(arguments << "--yes"), 3);
+    QCOMPARE(m_err, "Not added: " + refusal + "\nNothing was changed.\n");
 }
 
 void TestCommandLine::asksBeforeAdding_data()
