@@ -1,21 +1,12 @@
 #include "lists/StudentListReader.h"
 
-#include <QStringDecoder>
+#include "lists/ListDecoding.h"
 
 #include <array>
 
 namespace tk {
 
 namespace {
-
-QString decodeList(const QByteArray& bytes)
-{
-    if (QByteArrayView(bytes).isValidUtf8()) {
-        const QString text = QString::fromUtf8(bytes);
-        return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
-    }
-    return QStringDecoder(QStringConverter::System).decode(bytes);
-}
 
 // Comma-separated values as spreadsheets write them: a quoted field may hold
 // the separator, a line break and a doubled quote.
@@ -116,17 +107,10 @@ StudentInputs inputsFrom(const QStringList& fields, const std::array<int, 5>& co
 
 } // namespace
 
-bool isKnownListEncoding(const QString& name)
-{
-    return QStringConverter::encodingForName(name.toLatin1().constData()).has_value();
-}
-
 StudentList readStudentList(const QByteArray& bytes, const QString& encoding)
 {
     StudentList list;
-    ListReader reader(encoding.isEmpty()
-                          ? decodeList(bytes)
-                          : QStringDecoder(encoding.toLatin1().constData()).decode(bytes));
+    ListReader reader(decodeListText(bytes, encoding));
     std::array<int, 5> columns{-1, -1, -1, -1, -1};
     const QStringList header = reader.atEnd() ? QStringList() : reader.readRow();
     for (qsizetype i = 0; i < header.size(); ++i) {
