@@ -1,160 +1,232 @@
 #include "lists/StudentListReader.h"
 
-#include <QStringDecoder>
+#include "lists/CsvReader.h"
+#include "lists/ListDecoding.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 namespace tk {
 
 namespace {
 
-QString decodeList(const QByteArray& bytes)
+enum Column : std::size_t { Surname, Given, Year, Class, Login };
+constexpr std::size_t columnCount = Login + 1;
+constexpr std::size_t requiredColumns = Login; // the login comes last, and is optional
+
+// The headings schools write for each column, the list's own first; they
+// are compared in any letter case, with blanks, "_", "-" and "." left out.
+constexpr std::array<const char*, columnCount> headingsOf{
+    "surname|last name|family name", "given|first name|given name|forename|preferred name",
+    "year|year group|scholastic year", "class|form|class name",
+    "login|account|username|login account"};
+constexpr std::array<const char*, columnCount> meaningOf{"surname", "given name", "year", "class",
+                                                         "login"};
+
+QStringList headingsFor(std::size_t column)
 {
-    if (QByteArrayView(bytes).isValidUtf8()) {
-        const QString text = QString::fromUtf8(bytes);
-        return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
-    }
-    return QStringDecoder(QStringConverter::System).decode(bytes);
+    return QString::fromLatin1(headingsOf[column]).split(u'|');
 }
 
-// Comma-separated values as spreadsheets write them: a quoted field may hold
-// the separator, a line break and a doubled quote.
-class ListReader
+QString comparable(const QString& heading)
+{
+    QString key = heading.toLower();
+    key.removeIf([](QChar c) { return c.isSpace() || c == u'_' || c == u'-' || c == u'.'; });
+    return key;
+}
+
+QString joined(const QStringList& items, const QString& lastJoin)
+{
+    return items.size() < 2
+        ? items.join(QString())
+        : items.first(items.size() - 1).join(QStringLiteral(", ")) + lastJoin + items.last();
+}
+
+QString headingsWithOthers(std::size_t column)
+{
+    const QStringList headings = headingsFor(column);
+    return QStringLiteral("%1 (or %2)").arg(headings.first(), headings.mid(1).join(u", "));
+}
+
+QString expectedHeader()
+{
+    QStringList required;
+    for (std::size_t column = 0; column < requiredColumns; ++column)
+        required << headingsWithOthers(column);
+    return QStringLiteral("The first row must name the columns %1, and may name %2, in any "
+                          "order.")
+        .arg(joined(required, QStringLiteral(" and ")), headingsWithOthers(Login));
+}
+
+QString quoted(const QStringList& values)
+{
+    QStringList shown;
+    for (const QString& value : values)
+        if (!value.trimmed().isEmpty())
+            shown << QLatin1Char('"') + value + QLatin1Char('"');
+    return shown.join(u", ");
+}
+
+bool isEmptyRow(const QStringList& fields)
+{
+    return std::all_of(fields.begin(), fields.end(),
+                       [](const QString& field) { return field.trimmed().isEmpty(); });
+}
+
+// Where each column is, from the headings of the list's first row.
+class ListHeader
 {
 public:
-    explicit ListReader(QString text)
-        : m_text(std::move(text))
-        , m_separator(separatorOfFirstLine())
+    explicit ListHeader(const QStringList& headings)
+        : m_headings(headings)
     {
+        for (qsizetype i = 0; i < headings.size(); ++i)
+            addHeading(i);
     }
 
-    bool atEnd() const { return m_position >= m_text.size(); }
-    int line() const { return m_line; }
-
-    QStringList readRow()
+    QString problem() const
     {
-        QStringList fields{readField()};
-        while (!atEnd() && at() == m_separator) {
-            ++m_position;
-            fields << readField();
-        }
-        skipLineEnd();
-        return fields;
+        QStringList missing;
+        for (std::size_t column = 0; column < requiredColumns; ++column)
+            if (m_found[column].isEmpty())
+                missing << QStringLiteral("the ") + QLatin1String(meaningOf[column]);
+        if (missing.size() == qsizetype(requiredColumns) && m_found[Login].isEmpty())
+            return QStringLiteral(
+                       "The first row of the list names none of the columns: it holds %1.  %2")
+                .arg(quoted(m_headings), expectedHeader());
+        if (!missing.isEmpty())
+            return QStringLiteral("The header row names no column for %1: it holds %2.  %3")
+                .arg(joined(missing, QStringLiteral(" or ")), quoted(m_headings), expectedHeader());
+        return repeatedColumnProblem();
+    }
+
+    qsizetype width() const { return m_width; }
+
+    StudentInputs inputsOf(const QStringList& fields) const
+    {
+        return {fieldOf(fields, Surname), fieldOf(fields, Given), fieldOf(fields, Login),
+                fieldOf(fields, Year), fieldOf(fields, Class)};
     }
 
 private:
-    QChar at() const { return m_text.at(m_position); }
-    bool atLineEnd() const { return at() == QLatin1Char('\r') || at() == QLatin1Char('\n'); }
-
-    QChar separatorOfFirstLine() const
+    void addHeading(qsizetype index)
     {
-        const QString first = m_text.left(m_text.indexOf(QLatin1Char('\n')));
-        return first.count(QLatin1Char(';')) > first.count(QLatin1Char(',')) ? QLatin1Char(';')
-                                                                             : QLatin1Char(',');
-    }
-
-    QString readField()
-    {
-        QString field;
-        if (!atEnd() && at() == QLatin1Char('"'))
-            field = readQuoted();
-        while (!atEnd() && at() != m_separator && !atLineEnd())
-            field += m_text.at(m_position++);
-        return field;
-    }
-
-    QString readQuoted()
-    {
-        QString field;
-        for (++m_position; !atEnd(); ++m_position) {
-            if (at() == QLatin1Char('"')) {
-                if (m_position + 1 >= m_text.size()
-                    || m_text.at(m_position + 1) != QLatin1Char('"'))
-                    break;
-                ++m_position;
-            } else if (at() == QLatin1Char('\n')) {
-                ++m_line;
-            }
-            field += at();
-        }
-        ++m_position;
-        return field;
-    }
-
-    void skipLineEnd()
-    {
-        if (atEnd())
+        const QString key = comparable(m_headings.at(index));
+        if (key.isEmpty())
             return;
-        if (at() == QLatin1Char('\r') && m_position + 1 < m_text.size()
-            && m_text.at(m_position + 1) == QLatin1Char('\n'))
-            ++m_position;
-        ++m_position;
-        ++m_line;
+        m_width = index + 1;
+        for (std::size_t column = 0; column < columnCount; ++column)
+            for (const QString& heading : headingsFor(column))
+                if (key == comparable(heading))
+                    m_found[column] << index;
     }
 
-    QString m_text;
-    QChar m_separator;
-    qsizetype m_position = 0;
-    int m_line = 1;
+    // Two columns for one value, say "First name" and "Preferred name":
+    // taking either could enrol the student under the wrong name.
+    QString repeatedColumnProblem() const
+    {
+        for (std::size_t column = 0; column < columnCount; ++column)
+            if (m_found[column].size() > 1)
+                return QStringLiteral("The header row names the %1 twice, as \"%2\" and \"%3\": "
+                                      "keep one of them.")
+                    .arg(QLatin1String(meaningOf[column]), m_headings.at(m_found[column].at(0)),
+                         m_headings.at(m_found[column].at(1)));
+        return QString();
+    }
+
+    QString fieldOf(const QStringList& fields, std::size_t column) const
+    {
+        return m_found[column].isEmpty() ? QString() : fields.value(m_found[column].first());
+    }
+
+    QStringList m_headings;
+    std::array<QList<qsizetype>, columnCount> m_found; // the headings naming each column
+    qsizetype m_width = 0; // up to the last heading that is not blank
 };
 
-constexpr std::array<const char*, 5> columnNames{"surname", "given", "year", "class", "login"};
-constexpr std::size_t requiredColumns = 4; // login is optional
-
-bool isBlankRow(const QStringList& fields)
+QString separatorName(QChar separator)
 {
-    return fields.size() == 1 && fields.first().trimmed().isEmpty();
+    if (separator == u';')
+        return QStringLiteral("semicolon");
+    return separator == u'\t' ? QStringLiteral("tab") : QStringLiteral("comma");
 }
 
-StudentInputs inputsFrom(const QStringList& fields, const std::array<int, 5>& columns)
+// Spreadsheets write the cells beyond the last heading as empty fields.
+QString fieldCountProblem(const QStringList& fields, qsizetype width, QChar separator)
 {
-    const auto field = [&](std::size_t which) {
-        return columns[which] < 0 ? QString() : fields.value(columns[which]);
-    };
-    return {field(0), field(1), field(4), field(2), field(3)};
+    if (fields.size() == width || (fields.size() > width && isEmptyRow(fields.sliced(width))))
+        return QString();
+    const QString counts = QStringLiteral("The row holds %1 field%2, and the header row names %3 "
+                                          "columns")
+                               .arg(QString::number(fields.size()),
+                                    fields.size() == 1 ? QString() : QStringLiteral("s"),
+                                    QString::number(width));
+    if (fields.size() < width)
+        return counts + QLatin1Char('.');
+    return counts
+        + QStringLiteral(": a value that holds a %1 must be in double quotes.")
+              .arg(separatorName(separator));
+}
+
+std::optional<CsvRow> nextFilledRow(CsvReader& reader)
+{
+    while (!reader.atEnd()) {
+        CsvRow row = reader.readRow();
+        if (!isEmptyRow(row.fields))
+            return row;
+    }
+    return std::nullopt;
+}
+
+StudentList rowsUnder(const ListHeader& header, CsvReader& reader)
+{
+    StudentList list;
+    while (std::optional<CsvRow> row = nextFilledRow(reader)) {
+        const QString problem = fieldCountProblem(row->fields, header.width(), reader.separator());
+        if (problem.isEmpty())
+            list.rows.append({row->line, header.inputsOf(row->fields)});
+        else
+            list.problems.append({row->line, problem});
+    }
+    return list;
+}
+
+// A workbook, where its CSV was meant, would read as a header of noise.
+QString spreadsheetProblem(const QByteArray& bytes)
+{
+    const char* kind = bytes.startsWith("PK\x03\x04") ? "a spreadsheet workbook (.xlsx or .ods)"
+        : bytes.startsWith("\xD0\xCF\x11\xE0")        ? "an Excel 97-2003 workbook (.xls)"
+                                                      : nullptr;
+    if (!kind)
+        return QString();
+    return QStringLiteral("The list is %1, not a CSV file.  Save it as CSV from the spreadsheet "
+                          "(\"CSV UTF-8\" in Excel) and try again.")
+        .arg(QLatin1String(kind));
+}
+
+StudentList wholeListProblem(const QString& problem)
+{
+    return {{}, {{0, problem}}};
 }
 
 } // namespace
 
-bool isKnownListEncoding(const QString& name)
-{
-    return QStringConverter::encodingForName(name.toLatin1().constData()).has_value();
-}
-
 StudentList readStudentList(const QByteArray& bytes, const QString& encoding)
 {
-    StudentList list;
-    ListReader reader(encoding.isEmpty()
-                          ? decodeList(bytes)
-                          : QStringDecoder(encoding.toLatin1().constData()).decode(bytes));
-    std::array<int, 5> columns{-1, -1, -1, -1, -1};
-    const QStringList header = reader.atEnd() ? QStringList() : reader.readRow();
-    for (qsizetype i = 0; i < header.size(); ++i) {
-        const QString name = header.at(i).trimmed().toLower();
-        for (std::size_t c = 0; c < columnNames.size(); ++c)
-            if (name == QLatin1String(columnNames[c]) && columns[c] < 0)
-                columns[c] = int(i);
-    }
-    for (std::size_t c = 0; c < requiredColumns; ++c)
-        if (columns[c] < 0)
-            list.problems.append({1,
-                                  QStringLiteral("The header row names no column \"%1\".  It must "
-                                                 "name surname, given, year and class.")
-                                      .arg(QLatin1String(columnNames[c]))});
-    const int needed = *std::max_element(columns.begin(), columns.end()) + 1;
-    while (!reader.atEnd()) {
-        const int line = reader.line();
-        const QStringList fields = reader.readRow();
-        if (isBlankRow(fields))
-            continue;
-        if (fields.size() < needed)
-            list.problems.append(
-                {line,
-                 QStringLiteral("The row has %1 fields; the header has %2.")
-                     .arg(QString::number(fields.size()), QString::number(header.size()))});
-        else
-            list.rows.append({line, inputsFrom(fields, columns)});
-    }
+    if (const QString problem = spreadsheetProblem(bytes); !problem.isEmpty())
+        return wholeListProblem(problem);
+    CsvReader reader(decodeListText(bytes, encoding));
+    const std::optional<CsvRow> first = nextFilledRow(reader);
+    if (!first)
+        return wholeListProblem(QStringLiteral("The list is empty.  ") + expectedHeader());
+    const ListHeader header(first->fields);
+    if (const QString problem = header.problem(); !problem.isEmpty())
+        return wholeListProblem(problem);
+    StudentList list = rowsUnder(header, reader);
+    if (list.rows.isEmpty() && list.problems.isEmpty())
+        return wholeListProblem(
+            QStringLiteral("The list holds no students: there is nothing under its header row."));
     return list;
 }
 

@@ -27,12 +27,15 @@ struct StudentList
     QList<ListProblem> problems;
 };
 
-// A list as spreadsheets export it: a header row naming the columns surname,
-// given, year, class and, if the school has logins, login (in any order and
-// letter case; other columns are ignored); UTF-8 or the platform's code page;
-// fields quoted where they hold a separator, a quote or a line break; commas
-// or, as some locales export, semicolons between them.
-// `encoding` names the character set when the bytes do not tell it.
+// A list as schools save it from a spreadsheet or write it by hand: a header
+// row naming the columns surname, given, year, class and, if the school has
+// logins, login, as people write them ("Last name", "First name", "Year
+// group", "Form", "Username"...), in any order and letter case; other
+// columns are ignored. Commas, semicolons or tabs between the fields, which
+// quotes may hold. UTF-8, UTF-16 with a byte-order mark, or else the
+// Windows code page Excel saves in; `encoding`, when given, names the
+// character set instead. A list that cannot be read as one gets a single
+// problem on line 0; a row that cannot, a problem on its line.
 StudentList readStudentList(const QByteArray& bytes, const QString& encoding = QString());
 bool isKnownListEncoding(const QString& name);
 

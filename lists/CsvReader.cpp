@@ -1,0 +1,105 @@
+#include "lists/CsvReader.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace tk {
+
+namespace {
+
+// On a tie the comma wins, as the list's own form.
+constexpr QChar separators[] = {u',', u';', u'\t'};
+
+bool isSeparator(QChar c)
+{
+    return std::find(std::begin(separators), std::end(separators), c) != std::end(separators);
+}
+
+bool isFiller(QChar c)
+{
+    return c.isSpace() || isSeparator(c);
+}
+
+// The header is the first row that holds more than separators and blanks or,
+// in a list of nothing else, the first that holds a separator. A heading may
+// hold a comma ("Notes, medical") in quotes: only what lies outside counts.
+QStringView headerRowOf(const QString& text)
+{
+    const auto textAt = std::find_if_not(text.begin(), text.end(), isFiller);
+    if (textAt == text.end())
+        return QStringView(std::find_if(text.begin(), text.end(), isSeparator), text.end());
+    return QStringView(text).sliced(QStringView(text.begin(), textAt).lastIndexOf(u'\n') + 1);
+}
+
+} // namespace
+
+CsvReader::CsvReader(QString text)
+    : m_text(std::move(text))
+    , m_separator(separatorOfFirstRow())
+{
+}
+
+CsvRow CsvReader::readRow()
+{
+    CsvRow row{m_line, {readField()}};
+    while (!atEnd() && at() == m_separator) {
+        ++m_position;
+        row.fields << readField();
+    }
+    skipLineEnd();
+    return row;
+}
+
+QChar CsvReader::separatorOfFirstRow() const
+{
+    qsizetype counts[std::size(separators)] = {};
+    bool quoted = false;
+    for (const QChar c : headerRowOf(m_text)) {
+        if (!quoted && (c == u'\r' || c == u'\n'))
+            break;
+        quoted = quoted != (c == u'"');
+        for (std::size_t i = 0; i < std::size(separators); ++i)
+            counts[i] += !quoted && c == separators[i] ? 1 : 0;
+    }
+    return separators[std::max_element(std::begin(counts), std::end(counts)) - std::begin(counts)];
+}
+
+QString CsvReader::readField()
+{
+    QString field = !atEnd() && at() == u'"' ? readQuoted() : QString();
+    const qsizetype start = m_position;
+    while (!atEnd() && at() != m_separator && !atLineEnd())
+        ++m_position;
+    field += QStringView(m_text).sliced(start, m_position - start);
+    return field;
+}
+
+QString CsvReader::readQuoted()
+{
+    QString field;
+    for (++m_position; !atEnd(); ++m_position) {
+        if (at() == u'"') {
+            if (m_position + 1 >= m_text.size() || m_text.at(m_position + 1) != u'"')
+                break;
+            ++m_position;
+        } else if (at() == u'\n') {
+            ++m_line;
+        }
+        field += at();
+    }
+    if (!atEnd())
+        ++m_position; // the closing quote
+    return field;
+}
+
+void CsvReader::skipLineEnd()
+{
+    if (atEnd())
+        return;
+    if (at() == u'\r' && m_position + 1 < m_text.size() && m_text.at(m_position + 1) == u'\n')
+        ++m_position;
+    ++m_position;
+    ++m_line;
+}
+
+} // namespace tk

@@ -1,0 +1,150 @@
+#include "lists/ListDecoding.h"
+
+#include "lists/StudentListReader.h"
+
+#include <QStringDecoder>
+
+#include <array>
+
+namespace tk {
+
+namespace {
+
+using Decoder = QString (*)(QByteArrayView);
+
+// Qt's UTF-16 decoder passes half of a character through; the refusals would
+// then speak of a surrogate where the operator needs to hear of a bad byte.
+QString withLoneSurrogatesReplaced(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+QString decodeWith(QStringDecoder decoder, QByteArrayView bytes)
+{
+    return withLoneSurrogatesReplaced(decoder.decode(bytes));
+}
+
+// Stateless, so that a list cut short in a character ends in U+FFFD rather
+// than losing its last bytes.
+template<QStringConverter::Encoding encoding>
+QString decodeAs(QByteArrayView bytes)
+{
+    return decodeWith(QStringDecoder(encoding, QStringConverter::Flag::Stateless), bytes);
+}
+
+bool startsWith(QByteArrayView bytes, const char* mark)
+{
+    return bytes.startsWith(QByteArrayView(mark));
+}
+
+// Little-endian unless a byte-order mark says otherwise, as Windows writes it.
+QString decodeUtf16(QByteArrayView bytes)
+{
+    return startsWith(bytes, "\xFE\xFF") ? decodeAs<QStringConverter::Utf16BE>(bytes)
+                                         : decodeAs<QStringConverter::Utf16LE>(bytes);
+}
+
+// Qt built without ICU, as our static Windows build is, has no Windows-1252
+// decoder, and ICU's turns the five bytes that Windows-1252 leaves undefined
+// into control characters, which no refusal looks for: so the table is ours.
+// Latin-1 holds the rest, but not these, where Windows keeps € and the quotes.
+constexpr std::array<char16_t, 32> windows1252From0x80{
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        *out++ = QChar(code >= 0x80 && code < 0xA0 ? windows1252From0x80[code - 0x80]
+                                                   : char16_t(code));
+    }
+    return text;
+}
+
+// Excel saves "CSV (Comma delimited)" in the ANSI code page of the machine
+// it runs on, which Windows alone knows; elsewhere the list most likely came
+// from a Western European Windows machine.
+QString decodeCodePage(QByteArrayView bytes)
+{
+#ifdef Q_OS_WIN
+    // Windows gives the bytes that Windows-1252 and its neighbours leave
+    // undefined as C1 controls, which no refusal looks for.
+    QString text = decodeAs<QStringConverter::System>(bytes);
+    for (QChar& c : text)
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0)
+            c = QChar::ReplacementCharacter;
+    return text;
+#else
+    return decodeWindows1252(bytes);
+#endif
+}
+
+QString decodeGuessed(QByteArrayView bytes)
+{
+    if (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF"))
+        return decodeUtf16(bytes);
+    if (startsWith(bytes, "\xEF\xBB\xBF") || bytes.isValidUtf8())
+        return decodeAs<QStringConverter::Utf8>(bytes);
+    return decodeCodePage(bytes);
+}
+
+struct NamedDecoder
+{
+    const char* name; // upper case, without blanks, "-" or "_"
+    Decoder decode;
+};
+
+constexpr NamedDecoder ownDecoders[] = {
+    {"UTF8", decodeAs<QStringConverter::Utf8>},
+    {"UTF16", decodeUtf16},
+    {"UTF16LE", decodeAs<QStringConverter::Utf16LE>},
+    {"UTF16BE", decodeAs<QStringConverter::Utf16BE>},
+    {"WINDOWS1252", decodeWindows1252},
+    {"CP1252", decodeWindows1252},
+    {"LATIN1", decodeAs<QStringConverter::Latin1>},
+    {"ISO88591", decodeAs<QStringConverter::Latin1>},
+};
+
+Decoder ownDecoderFor(const QString& name)
+{
+    QString key = name.toUpper();
+    key.removeIf([](QChar c) { return c.isSpace() || c == u'-' || c == u'_'; });
+    for (const NamedDecoder& own : ownDecoders)
+        if (key == QLatin1String(own.name))
+            return own.decode;
+    return nullptr;
+}
+
+QStringDecoder qtDecoderFor(const QString& name)
+{
+    return QStringDecoder(name.toLatin1().constData(), QStringConverter::Flag::Stateless);
+}
+
+} // namespace
+
+bool isKnownListEncoding(const QString& name)
+{
+    return ownDecoderFor(name) || qtDecoderFor(name).isValid();
+}
+
+QString decodeListText(const QByteArray& bytes, const QString& encoding)
+{
+    if (encoding.isEmpty())
+        return decodeGuessed(bytes);
+    if (const Decoder decode = ownDecoderFor(encoding))
+        return decode(bytes);
+    QStringDecoder decoder = qtDecoderFor(encoding);
+    return decoder.isValid() ? decodeWith(std::move(decoder), bytes) : decodeGuessed(bytes);
+}
+
+} // namespace tk
