@@ -178,6 +178,35 @@ QByteArray personalisedPage(const QByteArray& page, const QByteArray& name)
     return out;
 }
 
+namespace {
+
+// A page that says it is UTF-8 must get the name in UTF-8, whatever the
+// system's code page: a browser reads the page as the page says. Such a
+// declaration stands in the page's head, within its first block.
+bool declaresUtf8(QByteArrayView head)
+{
+    const QByteArray lower = head.toByteArray().toLower();
+    for (qsizetype at = lower.indexOf("charset="); at >= 0;
+         at = lower.indexOf("charset=", at + 1)) {
+        qsizetype value = at + 8;
+        while (value < lower.size()
+               && (lower.at(value) == '"' || lower.at(value) == '\'' || lower.at(value) == ' '))
+            ++value;
+        if (lower.mid(value).startsWith("utf-8") || lower.mid(value).startsWith("utf8"))
+            return true;
+    }
+    return false;
+}
+
+QByteArray nameForPage(const QString& fullName, QByteArrayView head)
+{
+    // The name is text on an HTML page: "Tom & Jerry" must not start an entity.
+    const QString text = fullName.toHtmlEscaped();
+    return declaresUtf8(head) ? text.toUtf8() : encodeFileText(text);
+}
+
+} // namespace
+
 void personaliseHomePage(const QString& studentFolderPath, const QString& fullName)
 {
     const QString homePage = joinPath(studentFolderPath, QStringLiteral("index.htm"));
@@ -188,11 +217,11 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
     // removed and made afresh, so that nothing is written through a link.
     files::removeFileIfPresent(tempPage);
     files::File out(tempPage, files::File::Mode::CreateNew);
-    // The name is text on an HTML page: "Tom & Jerry" must not start an entity.
-    PageRewriter rewriter(encodeFileText(fullName.toHtmlEscaped()),
-                          [&out](QByteArrayView block) { out.write(block); });
     thread_local std::vector<char> block(PageRewriter::inputBlock);
-    while (const qint64 got = in.read(block.data(), static_cast<qint64>(block.size())))
+    qint64 got = in.read(block.data(), static_cast<qint64>(block.size()));
+    PageRewriter rewriter(nameForPage(fullName, QByteArrayView(block.data(), got)),
+                          [&out](QByteArrayView data) { out.write(data); });
+    for (; got > 0; got = in.read(block.data(), static_cast<qint64>(block.size())))
         rewriter.feed(QByteArrayView(block.data(), got));
     rewriter.finish();
     in.close();

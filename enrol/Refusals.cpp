@@ -37,10 +37,11 @@ Refusal registerSyntaxRefusal(const Field& field)
     return std::nullopt;
 }
 
+// C1 controls too: a list read in the wrong character set brings them.
 Refusal controlCharacterRefusal(const Field& field)
 {
     for (const QChar c : field.value) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
             return QStringLiteral("The %1 holds a control character (code %2), which no folder "
                                   "name or register line may hold.  Please remove it and try "
                                   "again.")

@@ -104,27 +104,36 @@ void TestHomePage::rewritesThePageInPlace_data()
 {
     QTest::addColumn<QString>("fullName");
     QTest::addColumn<QString>("shown"); // as the page's HTML holds it
-    QTest::newRow("accents") << QString::fromUtf8("Zoë Müller") << QString::fromUtf8("Zoë Müller");
+    QTest::addColumn<QByteArray>("head");
+    QTest::newRow("accents") << QString::fromUtf8("Zoë Müller") << QString::fromUtf8("Zoë Müller")
+                             << QByteArray();
     // The page must stay valid HTML: the name is text, never markup.
     QTest::newRow("ampersand") << "Ann Smith & Jones"
-                               << "Ann Smith &amp; Jones";
+                               << "Ann Smith &amp; Jones" << QByteArray();
     QTest::newRow("angle brackets") << "Bo <i>Lee</i>"
-                                    << "Bo &lt;i&gt;Lee&lt;/i&gt;";
+                                    << "Bo &lt;i&gt;Lee&lt;/i&gt;" << QByteArray();
+    // A browser reads the page as the page says, whatever the system's code page.
+    QTest::newRow("a page that says it is UTF-8")
+        << QString::fromUtf8("Zoë Müller") << QString::fromUtf8("Zoë Müller")
+        << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                      "Charset=UTF-8\">\r\n");
 }
 
 void TestHomePage::rewritesThePageInPlace()
 {
     QFETCH(QString, fullName);
     QFETCH(QString, shown);
+    QFETCH(QByteArray, head);
     QTemporaryDir dir;
     const QString folder = dir.path();
-    tktest::writeFile(dir.filePath("index.htm"), "<h1>New Student</h1>\r\n");
+    tktest::writeFile(dir.filePath("index.htm"), head + "<h1>New Student</h1>\r\n");
     tktest::writeFile(dir.filePath("temp.htm"), "stale page from the template");
 
     personaliseHomePage(folder, fullName);
 
+    const QString page = "<h1>" + shown + "</h1>\r\n";
     QCOMPARE(tktest::readFile(dir.filePath("index.htm")),
-             QString("<h1>" + shown + "</h1>\r\n").toLocal8Bit());
+             head + (head.isEmpty() ? page.toLocal8Bit() : page.toUtf8()));
     QVERIFY(!QFile::exists(dir.filePath("temp.htm")));
 }
 

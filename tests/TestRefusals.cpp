@@ -179,6 +179,9 @@ void TestRefusals::refusesUnsafeOrUnstorableInput_data()
                                   << "Individual Login Account holds a control character (code 9)";
     QTest::newRow("DEL in class") << int(Class) << "7\x7f"
                                   << "Class holds a control character (code 127)";
+    QTest::newRow("C1 control, as Latin-1 reads a euro sign")
+        << int(Surname) << QString(QChar(0x80)) + "Lee"
+        << "Surname holds a control character (code 128)";
     QTest::newRow("< in class") << int(Class) << "<7A>"
                                 << "The Class holds the character \"<\", which Windows does not "
                                    "allow in a folder name.  Please remove it and try again.";
