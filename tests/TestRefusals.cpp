@@ -136,118 +136,95 @@ void TestRefusals::refusesUnsafeOrUnstorableInput_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("mentioned");
     enum { Surname, Given, Login, Year, Class };
-    QTest::newRow("slash in year")
-        << int(Year) << "Year 7/../.."
-        << "The Scholastic Year holds the character \"/\", which would put the student's folder "
-           "outside the Ilvantis structure.  Please remove it and try again.";
-    QTest::newRow("backslash in class") << int(Class) << "7A\\x"
-                                        << "Class holds the character \"\\\"";
-    QTest::newRow("slash in surname") << int(Surname) << "a/b"
-                                      << "Surname holds the character \"/\"";
-    QTest::newRow("class is ..")
-        << int(Class) << " .. "
-        << "The Class may not be \"..\": that would put the student's folder outside the Ilvantis "
-           "structure.  Please change it and try again.";
-    QTest::newRow("year is .") << int(Year) << "."
-                               << "Scholastic Year may not be \".\"";
-    QTest::newRow("blank year")
-        << int(Year) << "   "
-        << "The Scholastic Year is blank.  Please choose or type one and try again.";
-    QTest::newRow("blank class") << int(Class) << " "
-                                 << "Class is blank";
-    QTest::newRow("blank surname") << int(Surname) << "   "
-                                   << "New Student's Surname is blank";
-    QTest::newRow("blank given name") << int(Given) << " "
-                                      << "Given or Preferred Name is blank";
-    QTest::newRow("comma in given name")
-        << int(Given) << "Jo, Ann"
-        << "The Given or Preferred Name holds the comma \",\", which the register file "
-           "tkshrtct.dat cannot store.  Please remove it and try again.";
-    QTest::newRow("quote in surname") << int(Surname) << "O\"Neil"
-                                      << "Surname holds the double quote";
-    QTest::newRow("comma in login") << int(Login) << "j,smith"
-                                    << "Individual Login Account holds the comma";
-    QTest::newRow("line break in class") << int(Class) << "7\nA"
-                                         << "Class holds a line break";
-    QTest::newRow("CR in year") << int(Year) << "Year\r7"
-                                << "Scholastic Year holds a line break";
-    QTest::newRow("NUL in surname")
-        << int(Surname) << QString::fromLatin1("Lee\0x", 5)
-        << "The New Student's Surname holds a control character (code 0), which no folder name or "
-           "register line may hold.  Please remove it and try again.";
-    QTest::newRow("tab in login") << int(Login) << "j\tsmith"
-                                  << "Individual Login Account holds a control character (code 9)";
-    QTest::newRow("DEL in class") << int(Class) << "7\x7f"
-                                  << "Class holds a control character (code 127)";
-    QTest::newRow("C1 control, as Latin-1 reads a euro sign")
-        << int(Surname) << QString(QChar(0x80)) + "Lee"
-        << "Surname holds a control character (code 128)";
-    QTest::newRow("< in class") << int(Class) << "<7A>"
-                                << "The Class holds the character \"<\", which Windows does not "
-                                   "allow in a folder name.  Please remove it and try again.";
-    QTest::newRow("? in year") << int(Year) << "Year 7?"
-                               << "Scholastic Year holds the character \"?\"";
-    QTest::newRow("* in year") << int(Year) << "Year*"
-                               << "Scholastic Year holds the character \"*\"";
-    QTest::newRow("| in class") << int(Class) << "7|A"
-                                << "Class holds the character \"|\"";
-    QTest::newRow(": in surname, so in the folder")
-        << int(Surname) << "Lee:Kim"
-        << "student's folder name \"lee:kim_annamaria\" holds the character \":\"";
-    QTest::newRow("trailing dot in class") << int(Class) << "7A. "
-                                           << "The Class ends with a dot, which Windows drops from "
-                                              "a folder name.  Please remove it and try again.";
-    QTest::newRow("trailing dot in the folder")
-        << int(Given) << "Jo."
-        << "student's folder name \"vanderberg_jo.\" ends with a dot";
-    // Characters that cannot be seen, or make a name look like another.
-    QTest::newRow("right-to-left override")
-        << int(Surname) << QString::fromUtf8("abc\u202Egpj.exe")
-        << "The New Student's Surname holds the character U+202E, a direction control, which "
-           "makes the text look other than it is.  Please remove it and try again.";
-    QTest::newRow("byte-order mark") << int(Given) << QChar(0xFEFF) + QString("Anna")
-                                     << "Given or Preferred Name holds the character U+FEFF, a "
-                                        "byte-order mark.";
-    QTest::newRow("noncharacter") << int(Login) << QString::fromUtf8("js\uFFFF")
-                                  << "holds the character U+FFFF, a noncharacter.";
-    QTest::newRow("noncharacter beyond the first plane")
-        << int(Surname) << QString::fromUcs4(U"Lee\U0001FFFE") << "U+1FFFE, a noncharacter.";
-    QTest::newRow("replacement character") << int(Surname) << QString::fromUtf8("Lef\uFFFDvre")
-                                           << "U+FFFD, the replacement character, left where a "
-                                              "character could not be read.";
-    QTest::newRow("trailing no-break space") << int(Surname) << QString::fromUtf8("Lee\u00A0")
-                                             << "U+00A0, a space other than the plain blank.";
-    QTest::newRow("ideographic space in the year")
-        << int(Year) << QString::fromUtf8("Year\u30007") << "U+3000, a space other than";
-    QTest::newRow("half a character")
-        << int(Surname) << QString(QChar(0xD800)) << "U+D800, half of a character";
-    QTest::newRow("joiners belong to some spellings")
-        << int(Surname) << QString::fromUtf8("\u0645\u200C\u0647") << "";
-    // Names that Windows takes for devices, whatever follows the dot.
-    QTest::newRow("CON") << int(Surname) << "con.x"
-                         << "The student's folder name \"con.x_annamaria\" begins with \"con\", "
-                            "which Windows takes for a device, never for a folder.  Please change "
-                            "it and try again.";
-    QTest::newRow("LPT1") << int(Surname) << "Lpt1.Ray"
-                          << "begins with \"lpt1\", which Windows takes for a device";
-    QTest::newRow("NUL") << int(Surname) << "Nul.Smith"
-                         << "\"nul.smith_annamaria\" begins with \"nul\"";
-    QTest::newRow("superscript digit") << int(Surname) << QString::fromUtf8("Com\u00B9.a")
-                                       << QString::fromUtf8("begins with \"com\u00B9\"");
-    QTest::newRow("a device name inside a name is no device") << int(Surname) << "Conway"
-                                                              << "";
-    // Longer than a file system takes, before the question rather than after.
-    QTest::newRow("300 characters") << int(Surname) << QString(300, 'a') << "names of at most 255";
+    const struct
+    {
+        const char* name;
+        int field;
+        QString value;
+        QString mentioned;
+    } rows[] = {
+        {"slash in year", Year, "Year 7/../..",
+         "The Scholastic Year holds the character \"/\", which would put the student's folder "
+         "outside the Ilvantis structure.  Please remove it and try again."},
+        {"backslash in class", Class, "7A\\x", "Class holds the character \"\\\""},
+        {"slash in surname", Surname, "a/b", "Surname holds the character \"/\""},
+        {"class is ..", Class, " .. ",
+         "The Class may not be \"..\": that would put the student's folder outside the Ilvantis "
+         "structure.  Please change it and try again."},
+        {"year is .", Year, ".", "Scholastic Year may not be \".\""},
+        {"blank year", Year, "   ",
+         "The Scholastic Year is blank.  Please choose or type one and try again."},
+        {"blank class", Class, " ", "Class is blank"},
+        {"blank surname", Surname, "   ", "New Student's Surname is blank"},
+        {"blank given name", Given, " ", "Given or Preferred Name is blank"},
+        {"comma in given name", Given, "Jo, Ann",
+         "The Given or Preferred Name holds the comma \",\", which the register file tkshrtct.dat "
+         "cannot store.  Please remove it and try again."},
+        {"quote in surname", Surname, "O\"Neil", "Surname holds the double quote"},
+        {"comma in login", Login, "j,smith", "Individual Login Account holds the comma"},
+        {"line break in class", Class, "7\nA", "Class holds a line break"},
+        {"CR in year", Year, "Year\r7", "Scholastic Year holds a line break"},
+        {"NUL in surname", Surname, QString::fromLatin1("Lee\0x", 5),
+         "The New Student's Surname holds a control character (code 0), which no folder name or "
+         "register line may hold.  Please remove it and try again."},
+        {"tab in login", Login, "j\tsmith",
+         "Individual Login Account holds a control character (code 9)"},
+        {"DEL in class", Class, "7\x7f", "Class holds a control character (code 127)"},
+        {"C1 control, as Latin-1 reads a euro sign", Surname, QString(QChar(0x80)) + "Lee",
+         "Surname holds a control character (code 128)"},
+        {"< in class", Class, "<7A>",
+         "The Class holds the character \"<\", which Windows does not allow in a folder name.  "
+         "Please remove it and try again."},
+        {"? in year", Year, "Year 7?", "Scholastic Year holds the character \"?\""},
+        {"* in year", Year, "Year*", "Scholastic Year holds the character \"*\""},
+        {"| in class", Class, "7|A", "Class holds the character \"|\""},
+        {": in surname, so in the folder", Surname, "Lee:Kim",
+         "student's folder name \"lee:kim_annamaria\" holds the character \":\""},
+        {"trailing dot in class", Class, "7A. ",
+         "The Class ends with a dot, which Windows drops from a folder name.  Please remove it and "
+         "try again."},
+        {"trailing dot in the folder", Given, "Jo.",
+         "student's folder name \"vanderberg_jo.\" ends with a dot"},
+        // Characters that cannot be seen, or make a name look like another.
+        {"right-to-left override", Surname, QString::fromUtf8("abc\u202Egpj.exe"),
+         "The New Student's Surname holds the character U+202E, a direction control, which makes "
+         "the text look other than it is.  Please remove it and try again."},
+        {"byte-order mark", Given, QChar(0xFEFF) + QString("Anna"),
+         "Given or Preferred Name holds the character U+FEFF, a byte-order mark."},
+        {"noncharacter", Login, QString::fromUtf8("js\uFFFF"),
+         "holds the character U+FFFF, a noncharacter."},
+        {"noncharacter beyond the first plane", Surname, QString::fromUcs4(U"Lee\U0001FFFE"),
+         "U+1FFFE, a noncharacter."},
+        {"replacement character", Surname, QString::fromUtf8("Lef\uFFFDvre"),
+         "U+FFFD, the replacement character, left where a character could not be read."},
+        {"trailing no-break space", Surname, QString::fromUtf8("Lee\u00A0"),
+         "U+00A0, a space other than the plain blank."},
+        {"ideographic space in the year", Year, QString::fromUtf8("Year\u30007"),
+         "U+3000, a space other than"},
+        {"half a character", Surname, QString(QChar(0xD800)), "U+D800, half of a character"},
+        {"joiners belong to some spellings", Surname, QString::fromUtf8("\u0645\u200C\u0647"), ""},
+        // Names that Windows takes for devices, whatever follows the dot.
+        {"CON", Surname, "con.x",
+         "The student's folder name \"con.x_annamaria\" begins with \"con\", which Windows takes "
+         "for a device, never for a folder.  Please change it and try again."},
+        {"LPT1", Surname, "Lpt1.Ray", "begins with \"lpt1\", which Windows takes for a device"},
+        {"NUL", Surname, "Nul.Smith", "\"nul.smith_annamaria\" begins with \"nul\""},
+        {"superscript digit", Surname, QString::fromUtf8("Com\u00B9.a"),
+         QString::fromUtf8("begins with \"com\u00B9\"")},
+        {"a device name inside a name is no device", Surname, "Conway", ""},
+        // Longer than a file system takes, before the question rather than after.
+        {"300 characters", Surname, QString(300, 'a'), "names of at most 255"},
 #ifdef Q_OS_WIN
-    QTest::newRow("130 accented letters fit in 255 UTF-16 units")
-        << int(Surname) << QString(130, QChar(0xE9)) << "";
+        {"130 accented letters fit in 255 UTF-16 units", Surname, QString(130, QChar(0xE9)), ""},
 #else
-    QTest::newRow("130 accented letters are 260 bytes")
-        << int(Surname) << QString(130, QChar(0xE9))
-        << "is 270 bytes long, and the file system takes names of at most 255 bytes.  Please "
-           "shorten the surname or the given name and try again.";
+        {"130 accented letters are 260 bytes", Surname, QString(130, QChar(0xE9)),
+         "is 270 bytes long, and the file system takes names of at most 255 bytes.  Please shorten "
+         "the surname or the given name and try again."},
 #endif
-    QTest::newRow("a name of 255 bytes") << int(Surname) << QString(245, 'a') << "";
+        {"a name of 255 bytes", Surname, QString(245, 'a'), ""},
+    };
+    for (const auto& row : rows)
+        QTest::newRow(row.name) << row.field << row.value << row.mentioned;
 }
 
 void TestRefusals::refusesUnsafeOrUnstorableInput()
