@@ -142,28 +142,15 @@ void TestEnrolment::rowsAddedSinceStartUpAreKept()
                         "zz9,zed_zoe,7A,Year 7\r\n"));
 }
 
-namespace {
-
-QByteArray registerOf(int rows, int years, int classes)
-{
-    QByteArray dat;
-    for (int i = 0; i < rows; ++i)
-        dat += "Student " + QByteArray::number(i) + ",f,C" + QByteArray::number(i % classes) + ",Y"
-            + QByteArray::number(i % years) + "\r\n";
-    return dat;
-}
-
-} // namespace
-
 void TestEnrolment::theRegisterIsCheckedAgainUnderTheLock_data()
 {
     QTest::addColumn<QByteArray>("onDisk");
     QTest::addColumn<int>("stop");
     QTest::addColumn<QString>("problem");
     QTest::newRow("filled up meanwhile")
-        << registerOf(1500, 1, 1) << int(Stop::Refused) << "already holds 1500 students";
+        << tktest::registerOf(1500, 1, 1) << int(Stop::Refused) << "already holds 1500 students";
     QTest::newRow("years filled up meanwhile")
-        << registerOf(100, 100, 1) << int(Stop::Refused) << "names 100 different years";
+        << tktest::registerOf(100, 100, 1) << int(Stop::Refused) << "names 100 different years";
     QTest::newRow("the account taken meanwhile")
         << QByteArray("Van der Berg Anna Maria,vanderberg_annamaria,7B,Year 7\r\n")
         << int(Stop::Refused) << "already holds this account name";

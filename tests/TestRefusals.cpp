@@ -243,20 +243,6 @@ void TestRefusals::refusesUnsafeOrUnstorableInput()
         QVERIFY2(refusal.contains(mentioned), qPrintable(refusal));
 }
 
-namespace {
-
-QByteArray registerOf(int rows, int years, int classes,
-                      const QByteArray& accountPrefix = "Student ")
-{
-    QByteArray dat;
-    for (int i = 0; i < rows; ++i)
-        dat += accountPrefix + QByteArray::number(i) + ",f,C" + QByteArray::number(i % classes)
-            + ",Y" + QByteArray::number(i % years) + "\r\n";
-    return dat;
-}
-
-} // namespace
-
 void TestRefusals::refusesWhatTheRegisterCouldNotReadBack_data()
 {
     QTest::addColumn<QByteArray>("dat");
@@ -264,10 +250,10 @@ void TestRefusals::refusesWhatTheRegisterCouldNotReadBack_data()
     QTest::addColumn<QString>("className");
     QTest::addColumn<QString>("surname");
     QTest::addColumn<QString>("mentioned"); // empty: accepted
-    const QByteArray hundredYears = registerOf(100, 100, 1);
-    const QByteArray hundredClasses = registerOf(100, 1, 100);
+    const QByteArray hundredYears = tktest::registerOf(100, 100, 1);
+    const QByteArray hundredClasses = tktest::registerOf(100, 1, 100);
     QTest::newRow("1500 students")
-        << registerOf(1500, 1, 1) << "Y0"
+        << tktest::registerOf(1500, 1, 1) << "Y0"
         << "C0"
         << "Lee"
         << "The register file tkshrtct.dat already holds 1500 students, the most that this utility "

@@ -52,15 +52,6 @@ QStringList allItems(const QString& text)
     return items;
 }
 
-QByteArray recordsWithYears(int rows, int distinctYears)
-{
-    QByteArray text;
-    for (int i = 0; i < rows; ++i)
-        text += QByteArray("Name ") + QByteArray::number(i) + ",folder,7A,Year "
-            + QByteArray::number(i % distinctYears) + "\r\n";
-    return text;
-}
-
 } // namespace
 
 void TestRegisterLoad::readsItems_data()
@@ -255,10 +246,10 @@ void TestRegisterLoad::filesThatStopStartUp()
 void TestRegisterLoad::rowLimit()
 {
     Intranet intranet;
-    intranet.writeRegister(recordsWithYears(maxRegisterRows, 10));
+    intranet.writeRegister(tktest::registerOf(maxRegisterRows, 10, 1));
     QCOMPARE(loadRegister(intranet.root()).rowCount(), maxRegisterRows);
 
-    intranet.writeRegister(recordsWithYears(maxRegisterRows + 1, 10));
+    intranet.writeRegister(tktest::registerOf(maxRegisterRows + 1, 10, 1));
     QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
 }
 

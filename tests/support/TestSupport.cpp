@@ -37,6 +37,15 @@ QMap<QString, QByteArray> snapshot(const QString& root)
     return entries;
 }
 
+QByteArray registerOf(int rows, int years, int classes)
+{
+    QByteArray dat;
+    for (int i = 0; i < rows; ++i)
+        dat += "Student " + QByteArray::number(i) + ",f,C" + QByteArray::number(i % classes) + ",Y"
+            + QByteArray::number(i % years) + "\r\n";
+    return dat;
+}
+
 QByteArray pageOfSize(int size)
 {
     QByteArray page = "<html><body>New Student</body></html>\r\n";

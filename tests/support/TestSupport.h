@@ -14,6 +14,8 @@ QByteArray readFile(const QString& path);
 // Every file and folder under `root` with its bytes: compare two snapshots to
 // prove that nothing was touched.
 QMap<QString, QByteArray> snapshot(const QString& root);
+// A register of `rows` students over `years` years and `classes` classes.
+QByteArray registerOf(int rows, int years, int classes);
 // An HTML page of exactly `size` bytes.
 QByteArray pageOfSize(int size);
 
