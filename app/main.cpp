@@ -41,6 +41,8 @@ QStringList argumentsOf(int argc, char** argv)
 
 int runWindow(int argc, char** argv)
 {
+    // Started from a console, the program tells it too why it cannot start.
+    tk::attachToParentConsole();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tkaddstudent"));
     QApplication::setApplicationVersion(QString::fromLatin1(tk::tkVersionString));
