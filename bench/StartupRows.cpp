@@ -138,6 +138,7 @@ void startupRows(const Options& options)
               QStringLiteral("  program vs bare 381x353 QWidget"), QStringLiteral("MiB"),
               summarise(memories(samples, 0)), summarise(memories(samples, 2)),
               summarise(ratios(samples, 0, 2, true)), 0, QString()});
+    note(settleNote());
     Q_UNUSED(site);
 }
 
