@@ -11,9 +11,9 @@ struct Options
     QString program; // the tkaddstudent executable
     QString floor; // tkbench_floor
     QString probe; // libtkbench_probe.so
-    int pairs = 25; // balanced pairs of rounds: see runRounds()
-    int bigPairs = 20; // the 1 GB template, where a round takes seconds
-    int listPairs = 8; // the list of 1,000 students: each run already averages 1,000 copies
+    int pairs = 20; // balanced pairs of rounds: see runRounds()
+    int bigPairs = 10; // the 1 GB template, where a round takes seconds
+    int listPairs = 5; // the list of 1,000 students: each run already averages 1,000 copies
     int passes = 1; // 2: the whole table twice, each row's ratios compared
     QStringList only; // empty: every row
     bool dropCaches = true;
