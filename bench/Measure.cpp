@@ -193,8 +193,9 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return out;
 }
 
-// Reads the child's report until it closes the pipe or the time is up.
-long long readPaintReport(int fd, int timeoutMilliseconds)
+// Reads the child's report until it closes the pipe or the time is up: when
+// it painted, and its own peak of resident memory by then (`peakKilobytes`).
+long long readPaintReport(int fd, int timeoutMilliseconds, long long* peakKilobytes)
 {
     std::string text;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
@@ -220,7 +221,7 @@ long long readPaintReport(int fd, int timeoutMilliseconds)
             break;
     }
     long long painted = -1;
-    if (std::sscanf(text.c_str(), "painted %lld", &painted) != 1)
+    if (std::sscanf(text.c_str(), "painted %lld %lld", &painted, peakKilobytes) != 2)
         return -1;
     return painted;
 }
@@ -273,8 +274,10 @@ ProcessResult runProcess(const Launch& launch)
         return result;
     }
     bool timedOut = false;
+    long long paintPeakKilobytes = 0;
     if (launch.paintPipe) {
-        const long long painted = readPaintReport(pipeFds[0], launch.timeoutSeconds * 1000);
+        const long long painted = readPaintReport(pipeFds[0], launch.timeoutSeconds * 1000,
+                                                  &paintPeakKilobytes);
         ::close(pipeFds[0]);
         if (painted == -2) {
             timedOut = true;
@@ -300,7 +303,8 @@ ProcessResult runProcess(const Launch& launch)
         ::usleep(200);
     }
     result.wallMilliseconds = millisecondsSince(start);
-    result.maxRssKilobytes = static_cast<double>(usage.ru_maxrss);
+    result.maxRssKilobytes = static_cast<double>(paintPeakKilobytes > 0 ? paintPeakKilobytes
+                                                                        : usage.ru_maxrss);
     result.exitCode = (!timedOut && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return result;
 }

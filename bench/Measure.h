@@ -72,6 +72,8 @@ struct ProcessResult
     int exitCode = -1; // -1: killed or did not start
     double wallMilliseconds = 0; // from just before the spawn to the reaped exit
     double paintMilliseconds = -1; // from just before the spawn to the reported first paint
+    // With a paint report, the child's own peak by its first paint; else
+    // wait4's, which includes this process's peak (see PaintProbe.cpp).
     double maxRssKilobytes = 0;
 };
 
