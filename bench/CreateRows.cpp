@@ -2,12 +2,12 @@
 #include "Rows.h"
 #include "TestData.h"
 
-#include "app/MessageBox.h"
-#include "create/CreateCommand.h"
-#include "create/Messages.h"
-#include "create/TemplateCopy.h"
+#include "enrol/Enrolment.h"
+#include "enrol/TemplateCopy.h"
 #include "platform/FileServices.h"
-#include "register/RegisterUpdate.h"
+#include "register/RegisterLock.h"
+#include "register/RegisterReader.h"
+#include "register/RegisterWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,17 +22,6 @@ struct Tier
     QString label;
     int files;
     qint64 bytes;
-};
-
-// Answers the two boxes of a successful Create as the operator would: Yes to
-// "Please Verify", OK to "Success".
-class ScriptedDialogs : public tk::UserDialogs
-{
-public:
-    tk::Answer show(const QString& title, const QString& text, tk::MessageStyle style) override
-    {
-        return tk::MessageBox::show(nullptr, title, text, style);
-    }
 };
 
 class CreateTier
@@ -59,7 +48,6 @@ public:
                                        });
         report(samples, deleteEachRound);
         removeTree(m_classFolder);
-        syncEverything();
     }
 
 private:
@@ -126,26 +114,30 @@ private:
                 m_class};
     }
 
+    tk::Student studentFrom(const tk::StudentInputs& inputs) const
+    {
+        QString refusal;
+        const std::optional<tk::Student> student = tk::Student::from(inputs, m_siteData, &refusal);
+        if (!student)
+            die(QStringLiteral("student refused: %1").arg(refusal));
+        return *student;
+    }
+
+    // What the window does once the operator has said Yes: the student made
+    // from the inputs, and one enrolment of that student.
     Sample program()
     {
         coldStart();
         const tk::StudentInputs inputs = nextStudent();
-        m_outputs << tk::studentFolderPathFor(m_siteData, inputs);
-        tk::MessageBox::clearShown();
-        tk::MessageBox::setNextAnswer(tk::Answer::Yes);
-        tk::MessageBox::setNextAnswer(tk::Answer::Ok);
-        ScriptedDialogs dialogs;
         const Clock::time_point start = Clock::now();
-        tk::CreateCommand command(
-            m_siteData, [&inputs] { return inputs; }, dialogs);
-        command.run();
+        tk::Enrolment enrolment(m_siteData, {{0, studentFrom(inputs)}});
+        const tk::EnrolmentResult result = enrolment.run();
         const double elapsed = millisecondsSince(start);
-        const auto& shown = tk::MessageBox::shown();
-        if (shown.isEmpty() || shown.last().title != tk::messages::successTitle)
-            die(QStringLiteral("Create did not succeed: %1")
-                    .arg(shown.isEmpty()
-                             ? QStringLiteral("no message")
-                             : shown.last().title + QStringLiteral(": ") + shown.last().text));
+        m_outputs << enrolment.enrollees().front().student.folder();
+        if (result.stop != tk::EnrolmentResult::Stop::None
+            || result.count(tk::StudentOutcome::Added) != 1)
+            die(QStringLiteral("the enrolment did not add the student (stop %1)")
+                    .arg(static_cast<int>(result.stop)));
         return {elapsed, 0, {}};
     }
 
@@ -169,27 +161,26 @@ private:
         return {elapsed, 0, {copied, elapsed - copied}};
     }
 
-    // CreateCommand's file work, one call at a time, each timed: make the
+    // The enrolment's file work, one call at a time, each timed: make the
     // folder, fill it (copy and personalise), one syncfs, then the register
-    // under its lock. Only the dialogs and the input checks are left out.
+    // under its lock. Only the checks are left out.
     Sample stages()
     {
         coldStart();
-        const tk::StudentInputs inputs = nextStudent();
-        const QString student = tk::studentFolderPathFor(m_siteData, inputs);
-        m_outputs << student;
+        const tk::Student student = studentFrom(nextStudent());
+        m_outputs << student.folder();
         const Clock::time_point start = Clock::now();
-        tk::files::makeFolder(student);
-        tk::fillStudentFolder(m_master, student, tk::fullNameFor(inputs));
+        tk::files::makeFolder(student.folder());
+        tk::fillStudentFolder(m_master, student.folder(), student.fullName());
         const double filled = millisecondsSince(start);
-        tk::files::syncFileSystemOf(student);
+        tk::files::syncFileSystemOf(student.folder());
         const double synced = millisecondsSince(start);
         {
-            std::optional<tk::RegisterLock> lock = tk::RegisterLock::acquire(m_site);
+            const std::unique_ptr<tk::RegisterLock> lock = tk::RegisterLock::acquire(m_site);
             if (!lock)
                 die(QStringLiteral("register lock not acquired"));
             const tk::ShortcutRegister current = tk::loadRegister(m_site);
-            tk::updateRegister(m_site, current, tk::newRecordFor(inputs), *lock);
+            tk::updateRegister(m_site, current, {student.record()}, *lock);
         }
         const double elapsed = millisecondsSince(start);
         return {elapsed, 0, {filled, synced - filled, elapsed - synced}};
@@ -209,12 +200,13 @@ private:
         auto median = [&](int side, int part) {
             return QString::number(summarise(bench::parts(samples, side, part)).median, 'f', 1);
         };
-        note(QStringLiteral("durability: floor = cp -r %1 ms + sync -f %2 ms; the program's file "
+        note(QStringLiteral("durability: floor = cp -r %1 ms + sync -f %2 ms; the enrolment's file "
                             "work timed call by call (%3 ms in all) = make and fill the folder "
                             "%4 + syncfs %5 + lock, reload and update the register %6 ms")
                  .arg(median(1, 0), median(1, 1),
                       QString::number(summarise(times(samples, 2)).median, 'f', 1), median(2, 0),
                       median(2, 1), median(2, 2)));
+        note(settleNote());
     }
 
     const Options& m_options;
@@ -232,7 +224,7 @@ private:
 
 } // namespace
 
-void createRows(const Options& options)
+void createRow(const Options& options, char tier)
 {
     const Tier tiers[] = {
         {QStringLiteral("tier-a"), QStringLiteral("1 MB"), 20, 1000000},
@@ -240,25 +232,21 @@ void createRows(const Options& options)
         {QStringLiteral("tier-c"), QStringLiteral("100 MB"), 2000, 100000000},
         {QStringLiteral("tier-d"), QStringLiteral("1 GB"), 20000, 1000000000},
     };
-    for (const Tier& tier : tiers) {
-        if (!options.only.isEmpty() && !options.only.contains(QStringLiteral("create"))
-            && !options.only.contains(QStringLiteral("create-") + tier.id.right(1)))
-            continue;
-        // The template, plus three copies kept at once where outputs are
-        // deleted each round, plus room to spare.
-        const qint64 needed = tier.bytes * 5 + (qint64(2) << 30);
-        if (freeBytesAt(options.data) < needed) {
-            printLine(QStringLiteral("3%1   create, template %2 files / %3: SKIPPED, less than "
-                                     "%4 GB free in %5")
-                          .arg(tier.id.right(1))
-                          .arg(tier.files)
-                          .arg(tier.label)
-                          .arg(needed >> 30)
-                          .arg(options.data));
-            continue;
-        }
-        CreateTier(options, tier).run();
+    const Tier& chosen = tiers[tier - 'a'];
+    // The template, plus three copies kept at once where outputs are
+    // deleted each round, plus room to spare.
+    const qint64 needed = chosen.bytes * 5 + (qint64(2) << 30);
+    if (freeBytesAt(options.data) < needed) {
+        printLine(QStringLiteral("3%1   create, template %2 files / %3: SKIPPED, less than "
+                                 "%4 GB free in %5")
+                      .arg(QLatin1Char(tier))
+                      .arg(chosen.files)
+                      .arg(chosen.label)
+                      .arg(needed >> 30)
+                      .arg(options.data));
+        return;
     }
+    CreateTier(options, chosen).run();
 }
 
 } // namespace bench

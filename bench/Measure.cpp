@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -19,7 +20,9 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,6 +64,7 @@ std::vector<std::vector<Sample>> runRounds(const QString& label, int warmUps, in
                                            const std::vector<std::function<Sample()>>& sides,
                                            const std::function<void(int)>& beforeRound)
 {
+    settleBeforeRow(label);
     const int rounds = 2 * pairs;
     const int sideCount = static_cast<int>(sides.size());
     std::vector<std::vector<Sample>> samples(sides.size());
@@ -189,8 +193,9 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return out;
 }
 
-// Reads the child's report until it closes the pipe or the time is up.
-long long readPaintReport(int fd, int timeoutMilliseconds)
+// Reads the child's report until it closes the pipe or the time is up: when
+// it painted, and its own peak of resident memory by then (`peakKilobytes`).
+long long readPaintReport(int fd, int timeoutMilliseconds, long long* peakKilobytes)
 {
     std::string text;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
@@ -216,7 +221,7 @@ long long readPaintReport(int fd, int timeoutMilliseconds)
             break;
     }
     long long painted = -1;
-    if (std::sscanf(text.c_str(), "painted %lld", &painted) != 1)
+    if (std::sscanf(text.c_str(), "painted %lld %lld", &painted, peakKilobytes) != 2)
         return -1;
     return painted;
 }
@@ -269,8 +274,10 @@ ProcessResult runProcess(const Launch& launch)
         return result;
     }
     bool timedOut = false;
+    long long paintPeakKilobytes = 0;
     if (launch.paintPipe) {
-        const long long painted = readPaintReport(pipeFds[0], launch.timeoutSeconds * 1000);
+        const long long painted = readPaintReport(pipeFds[0], launch.timeoutSeconds * 1000,
+                                                  &paintPeakKilobytes);
         ::close(pipeFds[0]);
         if (painted == -2) {
             timedOut = true;
@@ -296,7 +303,8 @@ ProcessResult runProcess(const Launch& launch)
         ::usleep(200);
     }
     result.wallMilliseconds = millisecondsSince(start);
-    result.maxRssKilobytes = static_cast<double>(usage.ru_maxrss);
+    result.maxRssKilobytes = static_cast<double>(paintPeakKilobytes > 0 ? paintPeakKilobytes
+                                                                        : usage.ru_maxrss);
     result.exitCode = (!timedOut && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
     return result;
 }
@@ -316,9 +324,155 @@ ProcessResult runProcessOrDie(const Launch& launch)
     return result;
 }
 
+namespace {
+
+QString& diskStatPath()
+{
+    static QString path;
+    return path;
+}
+
+struct DiskState
+{
+    long long dirtyKilobytes = 0;
+    long long writebackKilobytes = 0;
+    long long inFlight = 0;
+    long long completed = 0; // reads, writes, discards and flushes together
+};
+
+long long meminfoKilobytes(const QByteArray& meminfo, const char* name)
+{
+    const qsizetype at = meminfo.indexOf(QByteArray(name) + ':');
+    if (at < 0)
+        return 0;
+    return meminfo.mid(at + qsizetype(std::strlen(name)) + 1, 32)
+        .trimmed()
+        .split(' ')
+        .first()
+        .toLongLong();
+}
+
+QByteArray readProcFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+DiskState diskState()
+{
+    DiskState state;
+    const QByteArray meminfo = readProcFile(QStringLiteral("/proc/meminfo"));
+    state.dirtyKilobytes = meminfoKilobytes(meminfo, "Dirty");
+    state.writebackKilobytes = meminfoKilobytes(meminfo, "Writeback");
+    if (diskStatPath().isEmpty())
+        return state;
+    // Fields: reads, ..., writes (5th), ..., in flight (9th), ..., discards
+    // (12th), ..., flushes (16th): see the kernel's Documentation/block/stat.
+    const QList<QByteArray> fields = readProcFile(diskStatPath()).simplified().split(' ');
+    auto field = [&](int n) { return fields.size() >= n ? fields[n - 1].toLongLong() : 0; };
+    state.inFlight = field(9);
+    state.completed = field(1) + field(5) + field(12) + field(16);
+    return state;
+}
+
+// A few pages that other processes dirty at any moment are no backlog.
+constexpr long long drainedDirtyKilobytes = 1024;
+
+struct SettlingLog
+{
+    QString beforeRow; // why the row started on a disk that had not settled
+    int runs = 0; // waits before a run
+    int runsNotSettled = 0;
+    double milliseconds = 0;
+};
+
+SettlingLog& settlingLog()
+{
+    static SettlingLog log;
+    return log;
+}
+
+} // namespace
+
+void setDiskFolder(const QString& folder)
+{
+    struct stat status
+    { };
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
+        die(QStringLiteral("cannot stat %1").arg(folder));
+    diskStatPath() = QStringLiteral("/sys/dev/block/%1:%2/stat")
+                         .arg(major(status.st_dev))
+                         .arg(minor(status.st_dev));
+    if (!QFile::exists(diskStatPath()))
+        diskStatPath().clear();
+}
+
+Settling settleDisk(std::chrono::milliseconds quiet, std::chrono::seconds limit)
+{
+    const Clock::time_point start = Clock::now();
+    ::sync();
+    DiskState last = diskState();
+    Clock::time_point quietSince = Clock::now();
+    for (;;) {
+        ::usleep(10000);
+        const DiskState now = diskState();
+        const bool drained = now.dirtyKilobytes <= drainedDirtyKilobytes
+            && now.writebackKilobytes == 0 && now.inFlight == 0;
+        if (!drained || now.completed != last.completed)
+            quietSince = Clock::now();
+        if (now.dirtyKilobytes > drainedDirtyKilobytes)
+            ::sync();
+        last = now;
+        if (Clock::now() - quietSince >= quiet)
+            return {millisecondsSince(start), false, 0, 0};
+        if (Clock::now() - start >= limit)
+            return {millisecondsSince(start), true, now.dirtyKilobytes, now.writebackKilobytes};
+    }
+}
+
+void settleBeforeRow(const QString& label)
+{
+    progress(QStringLiteral("%1: letting the disk settle").arg(label));
+    settlingLog() = {};
+    const Settling settled = settleDisk(std::chrono::seconds(2), std::chrono::seconds(180));
+    if (settled.gaveUp)
+        settlingLog().beforeRow = QStringLiteral("NOT idle before the row after %1 s (Dirty %2 kB, "
+                                                 "Writeback %3 kB), which ran all the same")
+                                      .arg(settled.waitedMilliseconds / 1000, 0, 'f', 0)
+                                      .arg(settled.dirtyKilobytes)
+                                      .arg(settled.writebackKilobytes);
+}
+
+void settleBeforeRun()
+{
+    const Settling settled = settleDisk(std::chrono::milliseconds(150), std::chrono::seconds(20));
+    SettlingLog& log = settlingLog();
+    ++log.runs;
+    log.milliseconds += settled.waitedMilliseconds;
+    if (settled.gaveUp)
+        ++log.runsNotSettled;
+}
+
+QString settleNote()
+{
+    const SettlingLog& log = settlingLog();
+    QStringList said{log.beforeRow.isEmpty() ? QStringLiteral("idle before the row")
+                                             : log.beforeRow};
+    if (log.runsNotSettled > 0)
+        said << QStringLiteral("NOT idle within 20 s at %1 of the %2 waits before runs, which "
+                               "ran all the same")
+                    .arg(log.runsNotSettled)
+                    .arg(log.runs);
+    else if (log.runs > 0)
+        said << QStringLiteral("idle at each of the %1 waits before runs (%2 s in all)")
+                    .arg(log.runs)
+                    .arg(log.milliseconds / 1000, 0, 'f', 1);
+    return QStringLiteral("disk: ") + said.join(QStringLiteral("; "));
+}
+
 void syncEverything()
 {
-    ::sync();
+    settleBeforeRun();
 }
 
 bool dropCaches()
@@ -329,6 +483,7 @@ bool dropCaches()
         return false;
     const bool ok = ::write(fd, "3", 1) == 1;
     ::close(fd);
+    settleBeforeRun();
     return ok;
 }
 
@@ -467,8 +622,24 @@ QString side(const QString& name, const Summary& s, const QString& unit)
 
 } // namespace
 
+namespace {
+
+std::vector<Verdict>& allVerdicts()
+{
+    static std::vector<Verdict> list;
+    return list;
+}
+
+} // namespace
+
+const std::vector<Verdict>& verdicts()
+{
+    return allVerdicts();
+}
+
 void printRow(const Row& row)
 {
+    allVerdicts().push_back({row.id, row.what.trimmed(), row.ratio.median, row.goal});
     const QString ratio = QStringLiteral("ratio %1 [%2-%3]")
                               .arg(QString::number(row.ratio.median, 'f', 3),
                                    QString::number(row.ratio.min, 'f', 2),

@@ -39,7 +39,8 @@ struct Sample
 // Whichever runs first can pay for what came before (with the 1 GB template,
 // the first copy after the previous outputs were deleted was 25% slower, for
 // either side), so a pair's ratio is taken over both orders: see ratios().
-// `beforeRound` runs outside every timing, before each round.
+// `beforeRound` runs outside every timing, before each round. The disk is
+// let settle before the row: see settleDisk().
 std::vector<std::vector<Sample>> runRounds(const QString& label, int warmUps, int pairs,
                                            const std::vector<std::function<Sample()>>& sides,
                                            const std::function<void(int round)>& beforeRound = {});
@@ -71,6 +72,8 @@ struct ProcessResult
     int exitCode = -1; // -1: killed or did not start
     double wallMilliseconds = 0; // from just before the spawn to the reaped exit
     double paintMilliseconds = -1; // from just before the spawn to the reported first paint
+    // With a paint report, the child's own peak by its first paint; else
+    // wait4's, which includes this process's peak (see PaintProbe.cpp).
     double maxRssKilobytes = 0;
 };
 
@@ -78,9 +81,35 @@ ProcessResult runProcess(const Launch& launch);
 // Runs it and stops the whole benchmark when it fails.
 ProcessResult runProcessOrDie(const Launch& launch);
 
-// Outside every timing: writes back all dirty data, and drops the page cache
-// where this process may (root), so that one run's output does not stay in
-// memory for the next. Returns false when the cache could not be dropped.
+// The disk that every row writes to: the one holding `folder`.
+void setDiskFolder(const QString& folder);
+
+// Waits, outside every timing, until nothing is left to write: no dirty or
+// writeback pages (/proc/meminfo) and no request in flight or completed on
+// the disk for `quiet`. A run that starts while the previous one's data (or
+// the discards of its deleted files) still reaches the disk pays for it, by
+// an amount that differs from run to run. Gives up after `limit`.
+struct Settling
+{
+    double waitedMilliseconds = 0;
+    bool gaveUp = false;
+    long long dirtyKilobytes = 0; // when it gave up
+    long long writebackKilobytes = 0;
+};
+Settling settleDisk(std::chrono::milliseconds quiet, std::chrono::seconds limit);
+// Before a row: a long quiet, and a note when the limit was hit.
+void settleBeforeRow(const QString& label);
+// Before a run: a short quiet; the runs that did not settle are counted for
+// the row's note (see settleNote()).
+void settleBeforeRun();
+// What settling cost in the row just run, and the runs it gave up on; resets
+// the count.
+QString settleNote();
+
+// Outside every timing, last before a run: writes back all dirty data and
+// waits for the disk to settle (settleBeforeRun()); dropCaches() drops the
+// page cache first where this process may (root), so that one run's output
+// does not stay in memory for the next, and returns false when it could not.
 void syncEverything();
 bool dropCaches();
 // Reads every file under `folder` (or the file itself), so that a side's
@@ -110,5 +139,16 @@ struct Row
     QString extra;
 };
 void printRow(const Row& row);
+
+// Every row printed so far, for comparing two passes over the table.
+struct Verdict
+{
+    QString id;
+    QString what;
+    double ratio = 0;
+    double goal = 0; // 0: informative
+    bool met() const { return goal <= 0 || ratio <= goal; }
+};
+const std::vector<Verdict>& verdicts();
 
 } // namespace bench

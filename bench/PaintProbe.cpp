@@ -3,7 +3,7 @@
 // whatever the probe costs is the same on both sides of a ratio.
 //
 // Environment:
-//   TKBENCH_PAINT_FD    descriptor to write "painted <CLOCK_MONOTONIC ns>\n" to
+//   TKBENCH_PAINT_FD    descriptor to write "painted <CLOCK_MONOTONIC ns> <VmHWM kB>\n" to
 //   TKBENCH_DUMP_FILE   (optional) where to write the window's widget tree, to
 //                       check that the floor builds the same tree
 
@@ -80,14 +80,31 @@ void dumpTree(const char* path)
     dumpWidget(out, paintedWindow, 0);
 }
 
+// The process's own peak of resident memory so far (VmHWM). What wait4
+// reports for a child counts its parent's peak too: a child started with
+// posix_spawn shares the parent's memory until its exec.
+long long peakKilobytes()
+{
+    long long peak = 0;
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "VmHWM: %lld kB", &peak) == 1)
+                break;
+        std::fclose(status);
+    }
+    return peak;
+}
+
 // Runs from the event loop once the paint pass that the first paint event
 // belongs to has finished, children and flush included.
 void reportFirstPaint()
 {
     const long long painted = monotonicNanoseconds();
     if (const char* fdText = std::getenv("TKBENCH_PAINT_FD")) {
-        char line[64];
-        const int length = std::snprintf(line, sizeof line, "painted %lld\n", painted);
+        char line[96];
+        const int length = std::snprintf(line, sizeof line, "painted %lld %lld\n", painted,
+                                         peakKilobytes());
         if (::write(std::atoi(fdText), line, static_cast<size_t>(length)) != length)
             std::_Exit(120);
     }

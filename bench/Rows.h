@@ -11,18 +11,26 @@ struct Options
     QString program; // the tkaddstudent executable
     QString floor; // tkbench_floor
     QString probe; // libtkbench_probe.so
-    int pairs = 25; // balanced pairs of rounds: see runRounds()
-    int bigPairs = 20; // the 1 GB template and the list, where a round takes seconds
+    int pairs = 20; // balanced pairs of rounds: see runRounds()
+    int bigPairs = 10; // the 1 GB template, where a round takes seconds
+    int listPairs = 5; // the list of 1,000 students: each run already averages 1,000 copies
+    int passes = 1; // 2: the whole table twice, each row's ratios compared
     QStringList only; // empty: every row
     bool dropCaches = true;
 
-    bool wants(const QString& group) const { return only.isEmpty() || only.contains(group); }
+    bool wants(const QString& group) const
+    {
+        return only.isEmpty() || only.contains(group)
+            || (group.startsWith(QLatin1String("create-"))
+                && only.contains(QLatin1String("create")));
+    }
 };
 
 void startupRows(const Options& options);
 void registerRow(const Options& options);
 void homePageRows(const Options& options);
-void createRows(const Options& options);
+// `tier`: 'a' to 'd', 1 MB to 1 GB.
+void createRow(const Options& options, char tier);
 void batchRow(const Options& options);
 
 } // namespace bench

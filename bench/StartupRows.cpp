@@ -131,13 +131,14 @@ void startupRows(const Options& options)
               summarise(times(samples, 1)), summarise(times(samples, 2)),
               summarise(ratios(samples, 1, 2)), 0, QString()});
     printRow({QStringLiteral("2"), QStringLiteral("program"), QStringLiteral("floor"),
-              QStringLiteral("peak memory (max RSS) at start-up"), QStringLiteral("MiB"),
+              QStringLiteral("peak memory (VmHWM) by the first paint"), QStringLiteral("MiB"),
               summarise(memories(samples, 0)), summarise(memories(samples, 1)),
               summarise(ratios(samples, 0, 1, true)), 1.10, QString()});
     printRow({QStringLiteral("2b"), QStringLiteral("program"), QStringLiteral("bare"),
               QStringLiteral("  program vs bare 381x353 QWidget"), QStringLiteral("MiB"),
               summarise(memories(samples, 0)), summarise(memories(samples, 2)),
               summarise(ratios(samples, 0, 2, true)), 0, QString()});
+    note(settleNote());
     Q_UNUSED(site);
 }
 

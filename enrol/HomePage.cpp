@@ -77,7 +77,7 @@ void PageRewriter::feed(QByteArrayView data)
             break;
         const bool crAtEnd = data.at(end) == '\r' && end + 1 == data.size();
         const qsizetype endLength = crAtEnd ? 1 : lineEnds.lengthAt(end);
-        if (m_carry.isEmpty() && endLength == 2 && !holdsPlaceholder(data, position, end)) {
+        if (!m_midLine && endLength == 2 && !holdsPlaceholder(data, position, end)) {
             position = end + 2;
             continue;
         }
@@ -88,7 +88,44 @@ void PageRewriter::feed(QByteArrayView data)
         unchangedFrom = position;
     }
     copyUnchanged(data.sliced(unchangedFrom, position - unchangedFrom));
-    m_carry.append(data.sliced(position));
+    passOnPartialLine(data.sliced(position));
+}
+
+// A line that goes on in the next block is passed on as far as it can be:
+// all of it once its placeholder is replaced, else all but the few bytes
+// that may begin one. A page on one line then costs no more memory than a
+// block, where holding the line whole cost a fresh page of memory, and its
+// fault, for every 4 KiB of it.
+void PageRewriter::passOnPartialLine(QByteArrayView start)
+{
+    if (start.isEmpty())
+        return;
+    m_midLine = true;
+    m_carry.append(start);
+    if (!m_lineReplaced) {
+        if (const qsizetype found = m_carry.indexOf(homePagePlaceholder); found >= 0) {
+            appendReplaced(QByteArrayView(m_carry).first(found + homePagePlaceholder.size()),
+                           found);
+            m_carry.remove(0, found + homePagePlaceholder.size());
+            m_lineReplaced = true;
+        }
+    }
+    const qsizetype kept = m_lineReplaced
+        ? 0
+        : std::min(m_carry.size(), homePagePlaceholder.size() - 1);
+    const QByteArrayView passed = QByteArrayView(m_carry).first(m_carry.size() - kept);
+    if (passed.size() < outputBlock / 2) {
+        m_out.append(passed);
+    } else {
+        // Most of a block of one long line: written from the carry itself,
+        // not copied once more.
+        if (!m_out.isEmpty())
+            m_write(m_out);
+        m_out.resize(0);
+        m_write(passed);
+    }
+    m_carry.remove(0, passed.size());
+    flushIfFull();
 }
 
 bool PageRewriter::holdsPlaceholder(QByteArrayView data, qsizetype start, qsizetype end)
@@ -111,7 +148,7 @@ void PageRewriter::copyUnchanged(QByteArrayView lines)
 
 void PageRewriter::finish()
 {
-    if (!m_carry.isEmpty()) {
+    if (m_midLine) {
         emitLine(m_carry);
         m_carry.clear();
     }
@@ -124,7 +161,7 @@ void PageRewriter::finish()
 // most lines of a page hold none, and are copied without a look.
 void PageRewriter::emitLineOf(QByteArrayView data, qsizetype start, qsizetype end)
 {
-    if (!m_carry.isEmpty()) {
+    if (m_midLine) {
         m_carry.append(data.sliced(start, end - start));
         emitLine(m_carry);
         m_carry.clear();
@@ -140,7 +177,7 @@ void PageRewriter::emitLineOf(QByteArrayView data, qsizetype start, qsizetype en
 
 void PageRewriter::emitLine(QByteArrayView line)
 {
-    const qsizetype found = line.indexOf(QByteArrayView(homePagePlaceholder));
+    const qsizetype found = m_lineReplaced ? -1 : line.indexOf(QByteArrayView(homePagePlaceholder));
     if (found < 0)
         m_out.append(line);
     else
@@ -157,6 +194,8 @@ void PageRewriter::appendReplaced(QByteArrayView line, qsizetype placeholderAt)
 
 void PageRewriter::endLine()
 {
+    m_midLine = false;
+    m_lineReplaced = false;
     m_out.append("\r\n", 2);
     flushIfFull();
 }
@@ -165,7 +204,7 @@ void PageRewriter::flushIfFull()
 {
     if (m_out.size() >= outputBlock) {
         m_write(m_out);
-        m_out.clear(); // keeps its capacity
+        m_out.resize(0); // keeps its capacity, where clear() would free it
     }
 }
 

@@ -28,6 +28,7 @@ private:
     void copyUnchanged(QByteArrayView lines);
     void emitLineOf(QByteArrayView data, qsizetype start, qsizetype end);
     void emitLine(QByteArrayView line);
+    void passOnPartialLine(QByteArrayView start);
     void appendReplaced(QByteArrayView line, qsizetype placeholderAt);
     void endLine();
     void flushIfFull();
@@ -35,9 +36,11 @@ private:
     QByteArray m_name;
     std::function<void(QByteArrayView)> m_write;
     QByteArray m_out;
-    QByteArray m_carry; // a line that the next block finishes
+    QByteArray m_carry; // the end of a line that the next block goes on with
     qsizetype m_nextPlaceholder = -1;
     bool m_skipLineFeed = false;
+    bool m_midLine = false; // a line that began in an earlier block has not ended
+    bool m_lineReplaced = false; // the placeholder of the current line is replaced
 };
 
 // The page with the first placeholder of every line replaced by `name`. Works

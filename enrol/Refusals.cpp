@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace tk {
 
 namespace {
@@ -186,6 +188,11 @@ Refusal nameLengthRefusal(const Field& field)
 
 Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
 {
+    // Every code page stores ASCII as it is, and nearly every name is ASCII:
+    // the check of each character, which allocates, is for the others.
+    if (std::all_of(field.value.begin(), field.value.end(),
+                    [](QChar c) { return c.unicode() < 0x80; }))
+        return std::nullopt;
     // The register's code page, and the system's, in which the home page is written.
     const QString unstorable = unstorableCharacters(field.value,
                                                     {registerEncoding, TextEncoding::System});
@@ -278,20 +285,29 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
     , m_classes(current.classes.begin(), current.classes.end())
 {
     m_accounts.reserve(current.rowCount());
-    for (const RegisterRecord& row : current.rows)
-        m_accounts.insert(foldedKey(row.accountName), {row.text(), 0});
+    m_rowsByAccount.reserve(current.rowCount());
+    for (qsizetype i = 0; i < current.rows.size(); ++i) {
+        const QString key = foldedKey(current.rows[i].accountName);
+        m_accounts.insert(key, {i, 0});
+        m_rowsByAccount.insert(key, i);
+    }
 }
 
+// Asked of every student of a list that may run again: looked up by the
+// account, not by a walk through the whole register.
 std::optional<RegisterRecord> RegisterCheck::rowNaming(const Student& student) const
 {
     const RegisterRecord wanted = student.record();
-    const QString key = foldedKey(wanted.accountName);
-    for (const RegisterRecord& row : m_register.rows) {
+    std::optional<qsizetype> first;
+    for (const qsizetype i : m_rowsByAccount.values(foldedKey(wanted.accountName))) {
+        const RegisterRecord& row = m_register.rows[i];
         if (row.folderName == wanted.folderName && row.className == wanted.className
-            && row.yearName == wanted.yearName && foldedKey(row.accountName) == key)
-            return row;
+            && row.yearName == wanted.yearName && (!first || i < *first))
+            first = i;
     }
-    return std::nullopt;
+    if (!first)
+        return std::nullopt;
+    return m_register.rows[*first];
 }
 
 Refusal RegisterCheck::refusalFor(const Student& student, int line)
@@ -311,7 +327,7 @@ Refusal RegisterCheck::refusalFor(const Student& student, int line)
     ++m_rows;
     m_years.insert(student.year());
     m_classes.insert(student.className());
-    m_accounts.insert(account, {QString(), line});
+    m_accounts.insert(account, {-1, line});
     m_folders.insert(folder, line);
     return std::nullopt;
 }
@@ -348,12 +364,12 @@ Refusal RegisterCheck::accountRefusal(const QString& key) const
     const auto holder = m_accounts.constFind(key);
     if (holder == m_accounts.constEnd())
         return std::nullopt;
-    if (holder->line == 0 && !holder->registerRow.isEmpty())
+    if (holder->line == 0 && holder->registerRow >= 0)
         return QStringLiteral("The register file tkshrtct.dat already holds this account name, "
                               "in the line \"%1\", and one account cannot belong to two "
                               "students.  If this is another student, type a different "
                               "Individual Login Account and try again.")
-            .arg(holder->registerRow);
+            .arg(m_register.rows[holder->registerRow].text());
     return QStringLiteral("The student on line %1 has this account name too, and one account "
                           "cannot belong to two students.  Give one of them a different login "
                           "account.")

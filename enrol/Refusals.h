@@ -46,7 +46,7 @@ public:
 private:
     struct Holder
     {
-        QString registerRow; // the row that holds it, when the register does
+        qsizetype registerRow = -1; // the row that holds it, when the register does
         int line = 0; // else the list's line
     };
 
@@ -59,6 +59,7 @@ private:
     QSet<QString> m_years;
     QSet<QString> m_classes;
     QHash<QString, Holder> m_accounts; // by the account name, case-folded
+    QMultiHash<QString, qsizetype> m_rowsByAccount; // every row of the register, the same way
     QHash<QString, int> m_folders; // this enrolment's, case-folded: Windows ignores case
 };
 

@@ -28,10 +28,11 @@ public:
     const QString& path() const { return m_path; }
 
 private:
-    LockFile(QString path, std::unique_ptr<QLockFile> lock);
+    LockFile(QString path, std::unique_ptr<QLockFile> lock, int descriptor = -1);
 
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QLockFile> m_lock; // where QLockFile made the file
+    int m_descriptor = -1; // where take() made it itself
 };
 
 } // namespace tk::files

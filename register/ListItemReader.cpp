@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tk {
@@ -11,6 +12,11 @@ namespace {
 bool isLineEnd(QChar c)
 {
     return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char(',') || isLineEnd(c);
 }
 
 } // namespace
@@ -54,16 +60,11 @@ void ListItemReader::skipBlanks()
         ++m_position;
 }
 
-bool ListItemReader::atSeparator() const
-{
-    const QChar c = m_text.at(m_position);
-    return c == QLatin1Char(',') || isLineEnd(c);
-}
-
+// Every character of a register passes here: one search, not a call per character.
 void ListItemReader::skipToSeparator()
 {
-    while (!atEnd() && !atSeparator())
-        ++m_position;
+    m_position = std::find_if(m_text.cbegin() + m_position, m_text.cend(), isSeparator)
+        - m_text.cbegin();
 }
 
 void ListItemReader::consumeSeparator()

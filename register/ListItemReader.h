@@ -24,7 +24,6 @@ private:
     void skipBlanks();
     void skipToSeparator();
     void consumeSeparator();
-    bool atSeparator() const;
 
     QString m_text;
     qsizetype m_position = 0;

@@ -8,60 +8,69 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace tk {
 
-QString itemText(const QByteArray& bytes)
+namespace {
+
+// A UTF-8 byte-order mark is skipped where the system's encoding is UTF-8.
+QByteArrayView withoutByteOrderMark(const QByteArray& bytes)
 {
     static const QByteArray systemByteOrderMark = encodeFileText(QString(QChar(0xFEFF)));
     if (systemByteOrderMark == "\xEF\xBB\xBF" && bytes.startsWith(systemByteOrderMark))
-        return QString::fromLatin1(QByteArrayView(bytes).sliced(3));
-    return QString::fromLatin1(bytes);
+        return QByteArrayView(bytes).sliced(3);
+    return bytes;
+}
+
+} // namespace
+
+QString itemText(const QByteArray& bytes)
+{
+    return QString::fromLatin1(withoutByteOrderMark(bytes));
 }
 
 namespace {
 
-struct RawRecord
-{
-    std::array<QString, 4> fields; // Latin-1 stand-ins until the encoding is known
-    int line = 0;
-};
-
 // Reads the register a line at a time: a line holds one student, and no
 // student ever takes a value from the next line, so one damaged line can
 // never shift the students after it. A line of blanks holds nobody.
+//
+// Each line is read as text on its own, and the values go straight into the
+// rows, so that reading a register touches little more memory than the rows
+// it gives: every fresh page costs a fault, and the register is read again
+// under the lock, while other copies wait.
 class RegisterReader
 {
 public:
     RegisterReader(const QByteArray& bytes, const QString& path)
         : m_path(path)
-        , m_text(itemText(bytes))
+        , m_bytes(withoutByteOrderMark(bytes))
         , m_ascii(!hasHighBytes(bytes))
     {
     }
 
     ShortcutRegister read()
     {
-        QList<RawRecord> records;
         int lineNumber = 0;
-        for (qsizetype start = 0; start < m_text.size();) {
+        for (qsizetype start = 0; start < m_bytes.size();) {
             const qsizetype end = lineEndFrom(start);
             ++lineNumber;
-            const QStringView line = QStringView(m_text).mid(start, end - start);
+            const QByteArrayView line = m_bytes.sliced(start, end - start);
             if (!isBlankLine(line)) {
-                if (records.size() == maxRegisterRows)
+                if (m_register.rows.size() == maxRegisterRows)
                     fail(QStringLiteral("The register holds more than %1 students (student %2 is "
                                         "on line %3).  This utility can read at most %1.")
                              .arg(QString::number(maxRegisterRows),
-                                  QString::number(records.size() + 1),
+                                  QString::number(m_register.rows.size() + 1),
                                   QString::number(lineNumber)));
-                records.append(readRecord(line, lineNumber));
+                readRecord(QString::fromLatin1(line), lineNumber);
             }
             start = end + lineEndLength(end);
         }
-        decideEncoding(records);
-        for (const RawRecord& record : records)
-            addRecord(record);
+        decideEncoding();
+        for (qsizetype i = 0; i < m_register.rows.size(); ++i)
+            addDistinctValues(m_register.rows[i], m_lines[size_t(i)]);
         return std::move(m_register);
     }
 
@@ -71,37 +80,43 @@ private:
         return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; });
     }
 
-    static bool isBlankLine(QStringView line)
+    static bool isBlankLine(QByteArrayView line)
     {
-        return std::all_of(line.begin(), line.end(), [](QChar c) { return c == QLatin1Char(' '); });
+        return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
+    }
+
+    // The fields of a row, in the order a line holds them.
+    static std::array<QString*, 4> fieldsOf(RegisterRecord& row)
+    {
+        return {&row.accountName, &row.folderName, &row.className, &row.yearName};
     }
 
     qsizetype lineEndFrom(qsizetype start) const
     {
-        for (qsizetype i = start; i < m_text.size(); ++i)
-            if (m_text.at(i) == QLatin1Char('\r') || m_text.at(i) == QLatin1Char('\n'))
-                return i;
-        return m_text.size();
+        const auto end = std::find_if(m_bytes.begin() + start, m_bytes.end(),
+                                      [](char c) { return c == '\r' || c == '\n'; });
+        return end - m_bytes.begin();
     }
 
     qsizetype lineEndLength(qsizetype end) const
     {
-        if (end >= m_text.size())
+        if (end >= m_bytes.size())
             return 0;
-        const bool crLf = m_text.at(end) == QLatin1Char('\r') && end + 1 < m_text.size()
-            && m_text.at(end + 1) == QLatin1Char('\n');
+        const bool crLf = m_bytes[end] == '\r' && end + 1 < m_bytes.size()
+            && m_bytes[end + 1] == '\n';
         return crLf ? 2 : 1;
     }
 
-    RawRecord readRecord(QStringView line, int lineNumber)
+    // The values stay Latin-1 stand-ins until the encoding is known.
+    void readRecord(QString line, int lineNumber)
     {
-        RawRecord record;
-        record.line = lineNumber;
-        ListItemReader reader(line.toString());
+        RegisterRecord record;
+        const std::array<QString*, 4> fields = fieldsOf(record);
+        ListItemReader reader(std::move(line));
         int items = 0;
         const auto store = [&](const QString& value) {
             if (items < 4)
-                record.fields[static_cast<std::size_t>(items)] = trimBlanks(value);
+                *fields[static_cast<std::size_t>(items)] = trimBlanks(value);
             ++items;
         };
         for (;;) {
@@ -125,45 +140,51 @@ private:
                                 "commas.")
                      .arg(QString::number(lineNumber), QString::number(items),
                           items == 1 ? QStringLiteral("item") : QStringLiteral("items")));
-        return record;
+        m_register.rows.append(std::move(record));
+        m_lines.push_back(lineNumber);
     }
 
     // Decided on the values alone, never on text that a rewrite drops, so
     // that a rewritten register is read back in the encoding it was read in.
-    void decideEncoding(QList<RawRecord>& records)
+    void decideEncoding()
     {
         if (m_ascii)
             return;
-        const bool system = std::all_of(records.begin(), records.end(), [](const RawRecord& r) {
-            return std::all_of(r.fields.begin(), r.fields.end(),
-                               [](const QString& f) { return isSystemText(f.toLatin1()); });
+        QList<RegisterRecord>& rows = m_register.rows;
+        const bool system = std::all_of(rows.begin(), rows.end(), [](RegisterRecord& row) {
+            const std::array<QString*, 4> fields = fieldsOf(row);
+            return std::all_of(fields.begin(), fields.end(),
+                               [](const QString* f) { return isSystemText(f->toLatin1()); });
         });
         m_register.encoding = system ? TextEncoding::System : TextEncoding::Latin1;
         if (!system)
             return;
-        for (RawRecord& record : records)
-            for (QString& field : record.fields)
-                field = decodeSystemText(field.toLatin1());
+        for (RegisterRecord& row : rows)
+            for (QString* field : fieldsOf(row))
+                *field = decodeSystemText(field->toLatin1());
     }
 
-    void addRecord(const RawRecord& raw)
+    void addDistinctValues(RegisterRecord& row, int line)
     {
-        const auto& f = raw.fields;
-        m_register.rows.append({f[0], f[1], f[2], f[3]});
-        addDistinct(m_register.years, m_seenYears, f[3], maxYears, QStringLiteral("years"), raw);
-        addDistinct(m_register.classes, m_seenClasses, f[2], maxClasses, QStringLiteral("classes"),
-                    raw);
+        addDistinct(m_register.years, m_seenYears, row.yearName, maxYears, QStringLiteral("years"),
+                    line);
+        addDistinct(m_register.classes, m_seenClasses, row.className, maxClasses,
+                    QStringLiteral("classes"), line);
     }
 
-    void addDistinct(QStringList& list, QSet<QString>& seen, const QString& value, int limit,
-                     const QString& what, const RawRecord& record)
+    // A value seen before takes the first one's copy, so that a year or class
+    // named on hundreds of rows is held once.
+    void addDistinct(QStringList& list, QSet<QString>& seen, QString& value, int limit,
+                     const QString& what, int line)
     {
-        if (seen.contains(value))
+        if (const auto known = seen.constFind(value); known != seen.cend()) {
+            value = *known;
             return;
+        }
         if (list.size() == limit)
             fail(QStringLiteral("The register names more than %1 different %2 (the next one, "
                                 "\"%3\", is on line %4).  This utility can offer at most %1.")
-                     .arg(QString::number(limit), what, value, QString::number(record.line)));
+                     .arg(QString::number(limit), what, value, QString::number(line)));
         list.append(value);
         seen.insert(value);
     }
@@ -171,8 +192,9 @@ private:
     [[noreturn]] void fail(const QString& problem) const { throw StartupError(m_path, problem); }
 
     QString m_path;
-    QString m_text;
+    QByteArrayView m_bytes;
     bool m_ascii;
+    std::vector<int> m_lines; // the line of each row, for a report
     QSet<QString> m_seenYears;
     QSet<QString> m_seenClasses;
     ShortcutRegister m_register;

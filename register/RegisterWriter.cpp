@@ -4,7 +4,10 @@
 #include "platform/NumberedFailure.h"
 #include "register/RegisterLock.h"
 
+#include <QStringEncoder>
+
 #include <algorithm>
+#include <vector>
 
 namespace tk {
 
@@ -24,8 +27,12 @@ bool needsQuotes(const QString& value)
     return value.contains(QLatin1Char(','));
 }
 
+// Asked of every field of every row: the first character settles nearly all.
 bool opensWithByteOrderMark(const QString& value)
 {
+    if (value.isEmpty()
+        || (value.front() != byteOrderMark.front() && value.front() != byteOrderMarkBytes.front()))
+        return false;
     return value.startsWith(byteOrderMark) || value.startsWith(byteOrderMarkBytes);
 }
 
@@ -61,10 +68,10 @@ bool sortsBefore(const QString& rowAccount, const QString& upperNewAccount)
     return rowAccount.size() < upperNewAccount.size();
 }
 
-qsizetype textSizeOf(const ShortcutRegister& shortcuts)
+qsizetype textSizeOf(const QList<RegisterRecord>& rows)
 {
     qsizetype size = 0;
-    for (const RegisterRecord& row : shortcuts.rows)
+    for (const RegisterRecord& row : rows)
         size += row.accountName.size() + row.folderName.size() + row.className.size()
             + row.yearName.size() + 8;
     return size;
@@ -90,14 +97,77 @@ QString RegisterRecord::text() const
     return line;
 }
 
-qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
+namespace {
+
+// Where `newRecord` goes among `rows`: see insertionIndex().
+template<typename Iterator, typename AccountOf>
+Iterator placeFor(Iterator begin, Iterator end, const RegisterRecord& newRecord,
+                  AccountOf accountOf)
 {
     const QString upperNewAccount = newRecord.accountName.toUpper();
-    const auto& rows = shortcuts.rows;
-    const auto at = std::find_if(rows.begin(), rows.end(), [&](const RegisterRecord& row) {
-        return !sortsBefore(row.accountName, upperNewAccount);
+    return std::find_if(begin, end, [&](const auto& row) {
+        return !sortsBefore(accountOf(row), upperNewAccount);
     });
-    return at - rows.begin();
+}
+
+// The rows as they will stand, each new record inserted in turn as
+// insertRecord() would, held by address: the register is not copied.
+std::vector<const RegisterRecord*> rowsInOrder(const ShortcutRegister& shortcuts,
+                                               const QList<RegisterRecord>& newRecords)
+{
+    std::vector<const RegisterRecord*> rows;
+    rows.reserve(size_t(shortcuts.rows.size() + newRecords.size()));
+    for (const RegisterRecord& row : shortcuts.rows)
+        rows.push_back(&row);
+    for (const RegisterRecord& record : newRecords)
+        rows.insert(placeFor(rows.begin(), rows.end(), record,
+                             [](const RegisterRecord* row) -> const QString& {
+                                 return row->accountName;
+                             }),
+                    &record);
+    return rows;
+}
+
+// The register's bytes, a line at a time through one encoder: the same bytes
+// as the whole text encoded at once, without the whole text held as well.
+class RegisterBytes
+{
+public:
+    RegisterBytes(TextEncoding encoding, qsizetype expectedSize)
+        : m_encoding(encoding)
+        , m_encoder(QStringConverter::System)
+    {
+        m_bytes.reserve(expectedSize);
+    }
+
+    void add(const RegisterRecord& row)
+    {
+        m_line.resize(0); // keeps its room for the next line
+        row.appendText(m_line);
+        m_line += QLatin1String("\r\n");
+        if (m_encoding == TextEncoding::Latin1)
+            m_bytes += m_line.toLatin1();
+        else
+            m_bytes += QByteArray(m_encoder.encode(m_line));
+    }
+
+    QByteArray take() { return std::move(m_bytes); }
+
+private:
+    TextEncoding m_encoding;
+    QStringEncoder m_encoder;
+    QString m_line;
+    QByteArray m_bytes;
+};
+
+} // namespace
+
+qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
+{
+    const auto& rows = shortcuts.rows;
+    return placeFor(rows.begin(), rows.end(), newRecord,
+                    [](const RegisterRecord& row) -> const QString& { return row.accountName; })
+        - rows.begin();
 }
 
 void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
@@ -112,17 +182,10 @@ void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
 QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords)
 {
-    ShortcutRegister all = shortcuts;
-    for (const RegisterRecord& record : newRecords)
-        insertRecord(all, record);
-    const QLatin1String lineEnd("\r\n");
-    QString text;
-    text.reserve(textSizeOf(all));
-    for (const RegisterRecord& row : all.rows) {
-        row.appendText(text);
-        text += lineEnd;
-    }
-    return encodeFileText(text, shortcuts.encoding);
+    RegisterBytes bytes(shortcuts.encoding, textSizeOf(shortcuts.rows) + textSizeOf(newRecords));
+    for (const RegisterRecord* row : rowsInOrder(shortcuts, newRecords))
+        bytes.add(*row);
+    return bytes.take();
 }
 
 namespace {

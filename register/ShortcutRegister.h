@@ -38,6 +38,14 @@ struct RegisterRecord
     void appendText(QString& line) const;
 };
 
+} // namespace tk
+
+// Four QStrings, each relocatable: a register's rows move as a block when it
+// grows or a row is inserted, not one QString at a time.
+Q_DECLARE_TYPEINFO(tk::RegisterRecord, Q_RELOCATABLE_TYPE);
+
+namespace tk {
+
 struct ShortcutRegister
 {
     QList<RegisterRecord> rows; // in file order, duplicates kept
