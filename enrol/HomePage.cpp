@@ -101,6 +101,12 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
     if (start.isEmpty())
         return;
     m_midLine = true;
+    // The rest of a line whose placeholder is replaced needs no look: it goes
+    // on from the block as it is.
+    if (m_lineReplaced && m_carry.isEmpty()) {
+        passOn(start);
+        return;
+    }
     m_carry.append(start);
     if (!m_lineReplaced) {
         if (const qsizetype found = m_carry.indexOf(homePagePlaceholder); found >= 0) {
@@ -114,18 +120,22 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
         ? 0
         : std::min(m_carry.size(), homePagePlaceholder.size() - 1);
     const QByteArrayView passed = QByteArrayView(m_carry).first(m_carry.size() - kept);
-    if (passed.size() < outputBlock / 2) {
-        m_out.append(passed);
-    } else {
-        // Most of a block of one long line: written from the carry itself,
-        // not copied once more.
-        if (!m_out.isEmpty())
-            m_write(m_out);
-        m_out.resize(0);
-        m_write(passed);
-    }
+    passOn(passed);
     m_carry.remove(0, passed.size());
-    flushIfFull();
+}
+
+void PageRewriter::passOn(QByteArrayView part)
+{
+    if (part.size() < outputBlock / 2) {
+        m_out.append(part);
+        flushIfFull();
+        return;
+    }
+    // Most of a block of one long line: written where it is, not copied once more.
+    if (!m_out.isEmpty())
+        m_write(m_out);
+    m_out.resize(0);
+    m_write(part);
 }
 
 bool PageRewriter::holdsPlaceholder(QByteArrayView data, qsizetype start, qsizetype end)
@@ -220,18 +230,20 @@ QByteArray personalisedPage(const QByteArray& page, const QByteArray& name)
 namespace {
 
 // A page that says it is UTF-8 must get the name in UTF-8, whatever the
-// system's code page: a browser reads the page as the page says. Such a
-// declaration stands in the page's head, within its first block.
-bool declaresUtf8(QByteArrayView head)
+// system's code page: a browser reads the page as the page says.
+bool declaresUtf8(QByteArrayView page)
 {
-    const QByteArray lower = head.toByteArray().toLower();
+    // Browsers look for the declaration in the first 1024 bytes only.
+    const QByteArray lower =
+        page.first(std::min<qsizetype>(page.size(), 1024)).toByteArray().toLower();
     for (qsizetype at = lower.indexOf("charset="); at >= 0;
          at = lower.indexOf("charset=", at + 1)) {
         qsizetype value = at + 8;
         while (value < lower.size()
                && (lower.at(value) == '"' || lower.at(value) == '\'' || lower.at(value) == ' '))
             ++value;
-        if (lower.mid(value).startsWith("utf-8") || lower.mid(value).startsWith("utf8"))
+        const QByteArrayView declared = QByteArrayView(lower).sliced(value);
+        if (declared.startsWith("utf-8") || declared.startsWith("utf8"))
             return true;
     }
     return false;
