@@ -101,27 +101,52 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
     if (start.isEmpty())
         return;
     m_midLine = true;
-    // The rest of a line whose placeholder is replaced needs no look: it goes
-    // on from the block as it is.
-    if (m_lineReplaced && m_carry.isEmpty()) {
-        passOn(start);
-        return;
-    }
-    m_carry.append(start);
-    if (!m_lineReplaced) {
-        if (const qsizetype found = m_carry.indexOf(homePagePlaceholder); found >= 0) {
-            appendReplaced(QByteArrayView(m_carry).first(found + homePagePlaceholder.size()),
-                           found);
-            m_carry.remove(0, found + homePagePlaceholder.size());
-            m_lineReplaced = true;
+    const qsizetype placeholderTail = homePagePlaceholder.size() - 1;
+    if (!m_lineReplaced && !m_carry.isEmpty()) {
+        if (start.size() < placeholderTail) {
+            passOnThroughCarry(start);
+            return;
         }
+        // A placeholder begun in the bytes held back ends within this block's
+        // first bytes; only those are joined to them, never the whole block.
+        passOnThroughCarry(start.first(placeholderTail));
+        if (m_lineReplaced) {
+            passOn(start.sliced(placeholderTail));
+            return;
+        }
+        m_carry.clear(); // it holds just the joined bytes, looked at again below
+    }
+    if (!m_lineReplaced) {
+        const qsizetype found = start.indexOf(QByteArrayView(homePagePlaceholder));
+        if (found < 0) {
+            const qsizetype kept = std::min(start.size(), placeholderTail);
+            m_carry.append(start.last(kept));
+            passOn(start.first(start.size() - kept));
+            return;
+        }
+        passOn(start.first(found));
+        m_out.append(m_name);
+        m_lineReplaced = true;
+        start = start.sliced(found + homePagePlaceholder.size());
+    }
+    passOn(start);
+}
+
+// Joins a few bytes to those held back, replaces a placeholder among them,
+// and passes on all that cannot begin one.
+void PageRewriter::passOnThroughCarry(QByteArrayView start)
+{
+    m_carry.append(start);
+    if (const qsizetype found = m_carry.indexOf(homePagePlaceholder); found >= 0) {
+        appendReplaced(QByteArrayView(m_carry).first(found + homePagePlaceholder.size()), found);
+        m_carry.remove(0, found + homePagePlaceholder.size());
+        m_lineReplaced = true;
     }
     const qsizetype kept = m_lineReplaced
         ? 0
         : std::min(m_carry.size(), homePagePlaceholder.size() - 1);
-    const QByteArrayView passed = QByteArrayView(m_carry).first(m_carry.size() - kept);
-    passOn(passed);
-    m_carry.remove(0, passed.size());
+    passOn(QByteArrayView(m_carry).first(m_carry.size() - kept));
+    m_carry.remove(0, m_carry.size() - kept);
 }
 
 void PageRewriter::passOn(QByteArrayView part)

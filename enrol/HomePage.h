@@ -29,6 +29,7 @@ private:
     void emitLineOf(QByteArrayView data, qsizetype start, qsizetype end);
     void emitLine(QByteArrayView line);
     void passOnPartialLine(QByteArrayView start);
+    void passOnThroughCarry(QByteArrayView start);
     void passOn(QByteArrayView part);
     void appendReplaced(QByteArrayView line, qsizetype placeholderAt);
     void endLine();
