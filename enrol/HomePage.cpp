@@ -1,9 +1,12 @@
 #include "enrol/HomePage.h"
 
 #include "platform/FileServices.h"
+#include "platform/NumberedFailure.h"
 #include "platform/SystemText.h"
 
+#include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace tk {
@@ -49,6 +52,19 @@ private:
     qsizetype m_cr = -1;
     qsizetype m_lf = -1;
 };
+
+// Qt's search for a longer needle hashes every byte it passes; the standard
+// library's jumps from one first byte to the next with memchr, several times
+// faster over a page where the placeholder is rare.
+qsizetype placeholderIn(QByteArrayView data, qsizetype from = 0)
+{
+    const std::string_view text(data.data(), static_cast<size_t>(data.size()));
+    const size_t found = text.find(std::string_view(homePagePlaceholder.constData(),
+                                                    static_cast<size_t>(
+                                                        homePagePlaceholder.size())),
+                                   static_cast<size_t>(from));
+    return found == std::string_view::npos ? -1 : static_cast<qsizetype>(found);
+}
 
 } // namespace
 
@@ -117,7 +133,7 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
         m_carry.clear(); // it holds just the joined bytes, looked at again below
     }
     if (!m_lineReplaced) {
-        const qsizetype found = start.indexOf(QByteArrayView(homePagePlaceholder));
+        const qsizetype found = placeholderIn(start);
         if (found < 0) {
             const qsizetype kept = std::min(start.size(), placeholderTail);
             m_carry.append(start.last(kept));
@@ -137,7 +153,7 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
 void PageRewriter::passOnThroughCarry(QByteArrayView start)
 {
     m_carry.append(start);
-    if (const qsizetype found = m_carry.indexOf(homePagePlaceholder); found >= 0) {
+    if (const qsizetype found = placeholderIn(m_carry); found >= 0) {
         appendReplaced(QByteArrayView(m_carry).first(found + homePagePlaceholder.size()), found);
         m_carry.remove(0, found + homePagePlaceholder.size());
         m_lineReplaced = true;
@@ -166,7 +182,7 @@ void PageRewriter::passOn(QByteArrayView part)
 bool PageRewriter::holdsPlaceholder(QByteArrayView data, qsizetype start, qsizetype end)
 {
     if (m_nextPlaceholder != data.size() && m_nextPlaceholder < start) {
-        m_nextPlaceholder = data.indexOf(QByteArrayView(homePagePlaceholder), start);
+        m_nextPlaceholder = placeholderIn(data, start);
         if (m_nextPlaceholder < 0)
             m_nextPlaceholder = data.size();
     }
@@ -212,7 +228,7 @@ void PageRewriter::emitLineOf(QByteArrayView data, qsizetype start, qsizetype en
 
 void PageRewriter::emitLine(QByteArrayView line)
 {
-    const qsizetype found = m_lineReplaced ? -1 : line.indexOf(QByteArrayView(homePagePlaceholder));
+    const qsizetype found = m_lineReplaced ? -1 : placeholderIn(line);
     if (found < 0)
         m_out.append(line);
     else
@@ -281,6 +297,21 @@ QByteArray nameForPage(const QString& fullName, QByteArrayView head)
     return declaresUtf8(head) ? text.toUtf8() : encodeFileText(text);
 }
 
+// The template may hold a temp.htm of its own, even a link: the name is
+// removed and made afresh, so that nothing is written through a link. Most
+// templates hold none, and the first try costs no removal.
+files::File createReplacing(const QString& path)
+{
+    try {
+        return files::File(path, files::File::Mode::CreateNew);
+    } catch (const NumberedFailure& failure) {
+        if (failure.systemError() != EEXIST)
+            throw;
+    }
+    files::removeFileIfPresent(path);
+    return files::File(path, files::File::Mode::CreateNew);
+}
+
 } // namespace
 
 void personaliseHomePage(const QString& studentFolderPath, const QString& fullName)
@@ -289,10 +320,7 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
     const QString tempPage = joinPath(studentFolderPath, QStringLiteral("temp.htm"));
     files::File in(homePage, files::File::Mode::Read);
 
-    // The template may hold a temp.htm of its own, even a link: the name is
-    // removed and made afresh, so that nothing is written through a link.
-    files::removeFileIfPresent(tempPage);
-    files::File out(tempPage, files::File::Mode::CreateNew);
+    files::File out = createReplacing(tempPage);
     thread_local std::vector<char> block(PageRewriter::inputBlock);
     qint64 got = in.read(block.data(), static_cast<qint64>(block.size()));
     PageRewriter rewriter(nameForPage(fullName, QByteArrayView(block.data(), got)),
