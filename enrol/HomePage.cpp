@@ -1,10 +1,8 @@
 #include "enrol/HomePage.h"
 
 #include "platform/FileServices.h"
-#include "platform/NumberedFailure.h"
 #include "platform/SystemText.h"
 
-#include <cerrno>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -297,21 +295,6 @@ QByteArray nameForPage(const QString& fullName, QByteArrayView head)
     return declaresUtf8(head) ? text.toUtf8() : encodeFileText(text);
 }
 
-// The template may hold a temp.htm of its own, even a link: the name is
-// removed and made afresh, so that nothing is written through a link. Most
-// templates hold none, and the first try costs no removal.
-files::File createReplacing(const QString& path)
-{
-    try {
-        return files::File(path, files::File::Mode::CreateNew);
-    } catch (const NumberedFailure& failure) {
-        if (failure.systemError() != EEXIST)
-            throw;
-    }
-    files::removeFileIfPresent(path);
-    return files::File(path, files::File::Mode::CreateNew);
-}
-
 } // namespace
 
 void personaliseHomePage(const QString& studentFolderPath, const QString& fullName)
@@ -320,7 +303,8 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
     const QString tempPage = joinPath(studentFolderPath, QStringLiteral("temp.htm"));
     files::File in(homePage, files::File::Mode::Read);
 
-    files::File out = createReplacing(tempPage);
+    // The template may hold a temp.htm of its own, even a link.
+    files::File out = files::createAfresh(tempPage);
     thread_local std::vector<char> block(PageRewriter::inputBlock);
     qint64 got = in.read(block.data(), static_cast<qint64>(block.size()));
     PageRewriter rewriter(nameForPage(fullName, QByteArrayView(block.data(), got)),

@@ -342,6 +342,19 @@ void removeFileIfPresent(const QString& path)
         raiseFailure(error, QStringLiteral("Delete file"), path);
 }
 
+File createAfresh(const QString& path)
+{
+    // Most names are free: the first try costs no removal.
+    try {
+        return File(path, File::Mode::CreateNew);
+    } catch (const NumberedFailure& failure) {
+        if (failure.systemError() != EEXIST)
+            throw;
+    }
+    removeFileIfPresent(path);
+    return File(path, File::Mode::CreateNew);
+}
+
 void renameReplacing(const QString& from, const QString& to)
 {
 #ifdef _WIN32

@@ -80,6 +80,9 @@ void makeFolder(const QString& path);
 QByteArray readWholeFile(const QString& path);
 // Removes the name itself, never what a link points to.
 void removeFileIfPresent(const QString& path);
+// A new file at `path`, made exclusively. A file or link left there is
+// removed first, so that nothing is ever written through a link.
+File createAfresh(const QString& path);
 // Atomically puts `from` in the place of `to`, replacing it.
 void renameReplacing(const QString& from, const QString& to);
 // `to` is made new; an existing name is a failure.

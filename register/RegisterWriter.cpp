@@ -129,13 +129,15 @@ std::vector<const RegisterRecord*> rowsInOrder(const ShortcutRegister& shortcuts
 }
 
 // The register's bytes, a line at a time through one encoder: the same bytes
-// as the whole text encoded at once, without the whole text held as well.
+// as the whole text encoded at once, without the whole text held as well,
+// and each line encoded straight into the register's bytes, not into a
+// buffer of its own.
 class RegisterBytes
 {
 public:
     RegisterBytes(TextEncoding encoding, qsizetype expectedSize)
-        : m_encoding(encoding)
-        , m_encoder(QStringConverter::System)
+        : m_encoder(encoding == TextEncoding::Latin1 ? QStringConverter::Latin1
+                                                     : QStringConverter::System)
     {
         m_bytes.reserve(expectedSize);
     }
@@ -145,16 +147,15 @@ public:
         m_line.resize(0); // keeps its room for the next line
         row.appendText(m_line);
         m_line += QLatin1String("\r\n");
-        if (m_encoding == TextEncoding::Latin1)
-            m_bytes += m_line.toLatin1();
-        else
-            m_bytes += QByteArray(m_encoder.encode(m_line));
+        const qsizetype used = m_bytes.size();
+        m_bytes.resize(used + m_encoder.requiredSpace(m_line.size()));
+        const char* end = m_encoder.appendToBuffer(m_bytes.data() + used, m_line);
+        m_bytes.truncate(end - m_bytes.constData());
     }
 
     QByteArray take() { return std::move(m_bytes); }
 
 private:
-    TextEncoding m_encoding;
     QStringEncoder m_encoder;
     QString m_line;
     QByteArray m_bytes;
@@ -212,8 +213,7 @@ void replaceRegister(const QString& appFolder, const ShortcutRegister& current,
 
     // A fresh name, never a link left in its place, so that nothing outside
     // the intranet is written through it.
-    files::removeFileIfPresent(newPath);
-    files::File out(newPath, files::File::Mode::CreateNew);
+    files::File out = files::createAfresh(newPath);
     out.write(text);
     out.sync();
     out.close();

@@ -201,6 +201,8 @@ void TestRegisterUpdate::everyInterruptedStepLeavesACompleteRegister()
     Intranet intranet;
     intranet.writeRegister(startRegister);
     const SiteData site = intranet.load();
+    // Left by a copy that was killed while it wrote.
+    tktest::writeFile(intranet.path("tkshrtct.new"), "Half Written,half");
 
     faults::failOn(SystemCall(call), error, path);
     try {
