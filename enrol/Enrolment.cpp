@@ -224,7 +224,7 @@ private:
         // Another copy may have added students since this one read the register.
         ShortcutRegister current;
         try {
-            current = loadRegister(m_site.appFolder);
+            current = reloadRegister(m_site.appFolder, m_site.shortcuts);
         } catch (const StartupError& error) {
             m_result.problem = error.problem();
             stop(Stop::RegisterUnreadable);

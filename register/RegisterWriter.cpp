@@ -174,6 +174,7 @@ qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord
 void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
 {
     shortcuts.rows.insert(insertionIndex(shortcuts, newRecord), newRecord);
+    shortcuts.readFrom.clear();
     if (!shortcuts.years.contains(newRecord.yearName))
         shortcuts.years.append(newRecord.yearName);
     if (!shortcuts.classes.contains(newRecord.className))

@@ -52,6 +52,9 @@ struct ShortcutRegister
     QStringList years; // distinct years, first-seen order
     QStringList classes; // distinct classes, first-seen order
     TextEncoding encoding = TextEncoding::System;
+    // The file's bytes as read, so that a read under the lock can tell that
+    // nothing changed; empty once the rows no longer match them.
+    QByteArray readFrom;
 
     int rowCount() const { return static_cast<int>(rows.size()); }
 };
