@@ -12,6 +12,10 @@ struct Options
     QString floor; // tkbench_floor
     QString probe; // libtkbench_probe.so
     int pairs = 20; // balanced pairs of rounds: see runRounds()
+    // The register and home page rows: runs of a few milliseconds, each
+    // riding on a flush or two to the disk whose latency varies many times
+    // over from one run to the next, need many pairs for a median that holds.
+    int filePairs = 100;
     int bigPairs = 10; // the 1 GB template, where a round takes seconds
     int listPairs = 5; // the list of 1,000 students: each run already averages 1,000 copies
     int passes = 1; // 2: the whole table twice, each row's ratios compared
