@@ -98,6 +98,12 @@ void check(bool ok, const char* what)
         die(QStringLiteral("%1 failed: errno %2").arg(QLatin1String(what)).arg(errno));
 }
 
+// Gives `name` in `folder` a second name `alias` there, as a hard link.
+void linkInFolder(const QString& folder, const char* name, const char* alias)
+{
+    check(::link(path(folder, name).constData(), path(folder, alias).constData()) == 0, "link");
+}
+
 } // namespace
 
 namespace {
@@ -113,9 +119,7 @@ void resetRegisterFolder(const QString& folder, const QByteArray& text)
     ::unlink(path(folder, "kept.old").constData());
     writeFile(folder + QStringLiteral("/tkshrtct.dat"), text);
     writeFile(folder + QStringLiteral("/tkshrtct.old"), text);
-    check(::link(path(folder, "tkshrtct.old").constData(), path(folder, "kept.old").constData())
-              == 0,
-          "link");
+    linkInFolder(folder, "tkshrtct.old", "kept.old");
     ::unlink(path(folder, "tkshrtct.new").constData());
     ::unlink(path(folder, "tkshrtct.lck").constData());
     syncEverything();
@@ -137,9 +141,7 @@ Sample durableUpdate(const QString& folder, const QByteArray& newText)
         out.sync();
     }
     check(::unlink(path(folder, "tkshrtct.old").constData()) == 0, "unlink");
-    check(::link(path(folder, "tkshrtct.dat").constData(), path(folder, "tkshrtct.old").constData())
-              == 0,
-          "link");
+    linkInFolder(folder, "tkshrtct.dat", "tkshrtct.old");
     check(::rename(path(folder, "tkshrtct.new").constData(),
                    path(folder, "tkshrtct.dat").constData())
               == 0,
@@ -301,10 +303,7 @@ void homePageRow(const Options& options, const QString& id, const QString& what,
         ++run;
         for (const QString& runFolder : {programFolder, floorFolder}) {
             writeFile(runFolder + QStringLiteral("/index.htm"), page);
-            check(::link(path(runFolder, "index.htm").constData(),
-                         path(runFolder, "kept.htm").constData())
-                      == 0,
-                  "link");
+            linkInFolder(runFolder, "index.htm", "kept.htm");
         }
         syncEverything();
     };

@@ -64,6 +64,12 @@ qsizetype placeholderIn(QByteArrayView data, qsizetype from = 0)
     return found == std::string_view::npos ? -1 : static_cast<qsizetype>(found);
 }
 
+// The most bytes at a block's end that may begin a placeholder.
+qsizetype placeholderTail()
+{
+    return homePagePlaceholder.size() - 1;
+}
+
 } // namespace
 
 PageRewriter::PageRewriter(QByteArray name, std::function<void(QByteArrayView)> write)
@@ -115,17 +121,17 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
     if (start.isEmpty())
         return;
     m_midLine = true;
-    const qsizetype placeholderTail = homePagePlaceholder.size() - 1;
+    const qsizetype tail = placeholderTail();
     if (!m_lineReplaced && !m_carry.isEmpty()) {
-        if (start.size() < placeholderTail) {
+        if (start.size() < tail) {
             passOnThroughCarry(start);
             return;
         }
         // A placeholder begun in the bytes held back ends within this block's
         // first bytes; only those are joined to them, never the whole block.
-        passOnThroughCarry(start.first(placeholderTail));
+        passOnThroughCarry(start.first(tail));
         if (m_lineReplaced) {
-            passOn(start.sliced(placeholderTail));
+            passOn(start.sliced(tail));
             return;
         }
         m_carry.clear(); // it holds just the joined bytes, looked at again below
@@ -133,7 +139,7 @@ void PageRewriter::passOnPartialLine(QByteArrayView start)
     if (!m_lineReplaced) {
         const qsizetype found = placeholderIn(start);
         if (found < 0) {
-            const qsizetype kept = std::min(start.size(), placeholderTail);
+            const qsizetype kept = std::min(start.size(), tail);
             m_carry.append(start.last(kept));
             passOn(start.first(start.size() - kept));
             return;
@@ -156,9 +162,7 @@ void PageRewriter::passOnThroughCarry(QByteArrayView start)
         m_carry.remove(0, found + homePagePlaceholder.size());
         m_lineReplaced = true;
     }
-    const qsizetype kept = m_lineReplaced
-        ? 0
-        : std::min(m_carry.size(), homePagePlaceholder.size() - 1);
+    const qsizetype kept = m_lineReplaced ? 0 : std::min(m_carry.size(), placeholderTail());
     passOn(QByteArrayView(m_carry).first(m_carry.size() - kept));
     m_carry.remove(0, m_carry.size() - kept);
 }

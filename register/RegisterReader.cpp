@@ -258,8 +258,7 @@ ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path)
 
 ShortcutRegister loadRegister(const QString& appFolder)
 {
-    const QString path = joinPath(appFolder, registerFileName);
-    return parseRegister(readSiteFile(path, QStringLiteral("register")), path);
+    return reloadRegister(appFolder, ShortcutRegister());
 }
 
 ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister& known)
