@@ -1,7 +1,5 @@
 #include "register/ListItemReader.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 #include <cmath>
 
@@ -76,11 +74,37 @@ void ListItemReader::consumeSeparator()
         ++m_position;
 }
 
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Blanks, an optional sign, then digits with at most one point among or
+// around them. Read by hand: compiling a pattern for it cost more than the
+// rest of reading the settings at start-up.
+bool isDecimalNumber(QStringView item)
+{
+    // A line end may follow the last blank, as it always could.
+    if (item.endsWith(QLatin1Char('\n')))
+        item.chop(1);
+    while (item.startsWith(QLatin1Char(' ')))
+        item = item.sliced(1);
+    while (item.endsWith(QLatin1Char(' ')))
+        item.chop(1);
+    if (item.startsWith(QLatin1Char('+')) || item.startsWith(QLatin1Char('-')))
+        item = item.sliced(1);
+    const auto digits = std::count_if(item.begin(), item.end(), isDigit);
+    const auto points = std::count(item.begin(), item.end(), QLatin1Char('.'));
+    return digits > 0 && points <= 1 && digits + points == item.size();
+}
+
+} // namespace
+
 std::optional<double> integerItemValue(const QString& item)
 {
-    static const QRegularExpression number(
-        QStringLiteral("^ *[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+) *$"));
-    if (!number.match(item).hasMatch())
+    if (!isDecimalNumber(item))
         return std::nullopt;
     return std::nearbyint(item.trimmed().toDouble());
 }

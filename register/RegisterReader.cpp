@@ -4,6 +4,7 @@
 #include "register/ListItemReader.h"
 #include "register/SiteFiles.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -52,6 +53,7 @@ public:
 
     ShortcutRegister read()
     {
+        reserveRows();
         int lineNumber = 0;
         for (qsizetype start = 0; start < m_bytes.size();) {
             const qsizetype end = lineEndFrom(start);
@@ -83,6 +85,16 @@ private:
     static bool isBlankLine(QByteArrayView line)
     {
         return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
+    }
+
+    // Growing the rows a step at a time would copy them each time into fresh
+    // memory, and fresh memory is what start-up pays most for.
+    void reserveRows()
+    {
+        const auto lines = std::count(m_bytes.begin(), m_bytes.end(), '\n') + 1;
+        const auto rows = std::min<qsizetype>(lines, maxRegisterRows + 1);
+        m_register.rows.reserve(rows);
+        m_lines.reserve(size_t(rows));
     }
 
     // The fields of a row, in the order a line holds them.
@@ -133,16 +145,27 @@ private:
         const auto items = static_cast<int>(std::count(line.begin(), line.end(), ',') + 1);
         if (items != 4)
             failItemCount(lineNumber, items);
-        RegisterRecord record;
+        std::array<QByteArrayView, 4> values;
         qsizetype start = 0;
-        for (QString* field : fieldsOf(record)) {
+        for (QByteArrayView& value : values) {
             qsizetype end = line.indexOf(',', start);
             if (end < 0)
                 end = line.size();
-            *field = QString::fromLatin1(withoutBlanks(line.sliced(start, end - start)));
+            value = withoutBlanks(line.sliced(start, end - start));
             start = end + 1;
         }
+        RegisterRecord record{QString::fromLatin1(values[0]), QString::fromLatin1(values[1]),
+                              sharedValue(values[2]), sharedValue(values[3])};
         addRecord(std::move(record), lineNumber);
+    }
+
+    // A class or a year is named on many rows: each is made once and shared,
+    // which spares start-up the memory of thousands of copies.
+    QString sharedValue(QByteArrayView bytes)
+    {
+        if (const auto known = m_sharedValues.constFind(bytes); known != m_sharedValues.cend())
+            return *known;
+        return *m_sharedValues.insert(bytes, QString::fromLatin1(bytes));
     }
 
     void readQuotedRecord(QString line, int lineNumber)
@@ -244,6 +267,7 @@ private:
     std::vector<int> m_lines; // the line of each row, for a report
     QSet<QString> m_seenYears;
     QSet<QString> m_seenClasses;
+    QHash<QByteArrayView, QString> m_sharedValues;
     ShortcutRegister m_register;
 };
 
