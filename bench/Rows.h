@@ -11,7 +11,10 @@ struct Options
     QString program; // the tkaddstudent executable
     QString floor; // tkbench_floor
     QString probe; // libtkbench_probe.so
-    int pairs = 20; // balanced pairs of rounds: see runRounds()
+    // Balanced pairs of rounds (see runRounds()). Start-up and the small
+    // copies vary with every fresh page a run touches: 20 pairs left two
+    // passes of the same code more than 10% apart.
+    int pairs = 40;
     // The register and home page rows: runs of a few milliseconds, each
     // riding on a flush or two to the disk whose latency varies many times
     // over from one run to the next, need many pairs for a median that holds.
