@@ -26,7 +26,8 @@ constexpr double agreement = 0.10;
     std::fprintf(stderr,
                  "usage: tkbench --data DIR --program TKADDSTUDENT --floor TKBENCH_FLOOR "
                  "--probe LIBTKBENCH_PROBE.so\n"
-                 "               [--pairs N] [--file-pairs N] [--big-pairs N] [--list-pairs N]\n"
+                 "               [--pairs N] [--file-pairs N] [--startup-pairs N] [--big-pairs N]\n"
+                 "               [--list-pairs N]\n"
                  "               [--passes 1|2]\n"
                  "               [--only GROUP,...] [--keep-caches]\n"
                  "groups: register homepage startup create-a create-b create-c create-d batch "
@@ -58,6 +59,8 @@ bench::Options parse(const QStringList& args)
             options.pairs = value().toInt();
         else if (a == QLatin1String("--file-pairs"))
             options.filePairs = value().toInt();
+        else if (a == QLatin1String("--startup-pairs"))
+            options.startupPairs = value().toInt();
         else if (a == QLatin1String("--big-pairs"))
             options.bigPairs = value().toInt();
         else if (a == QLatin1String("--list-pairs"))
@@ -73,8 +76,8 @@ bench::Options parse(const QStringList& args)
     }
     if (options.data.isEmpty() || options.program.isEmpty() || options.floor.isEmpty()
         || options.probe.isEmpty() || options.pairs < 1 || options.filePairs < 1
-        || options.bigPairs < 1 || options.listPairs < 1 || options.passes < 1
-        || options.passes > 2)
+        || options.startupPairs < 1 || options.bigPairs < 1 || options.listPairs < 1
+        || options.passes < 1 || options.passes > 2)
         usage();
     return options;
 }

@@ -19,6 +19,9 @@ struct Options
     // riding on a flush or two to the disk whose latency varies many times
     // over from one run to the next, need many pairs for a median that holds.
     int filePairs = 100;
+    // Start-up: every run's time follows the fresh pages it touches, whose
+    // cost varies twofold from run to run; the ratio's median needs many pairs.
+    int startupPairs = 150;
     int bigPairs = 10; // the 1 GB template, where a round takes seconds
     int listPairs = 5; // the list of 1,000 students: each run already averages 1,000 copies
     int passes = 1; // 2: the whole table twice, each row's ratios compared

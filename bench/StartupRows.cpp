@@ -115,7 +115,7 @@ void startupRows(const Options& options)
             return Sample{r.paintMilliseconds, r.maxRssKilobytes, {}};
         };
     };
-    const auto samples = runRounds(QStringLiteral("start-up"), 3, options.pairs,
+    const auto samples = runRounds(QStringLiteral("start-up"), 3, options.startupPairs,
                                    {side(programLaunch), side(floorLaunch), side(bareLaunch)});
 
     const QString what = QStringLiteral("start-up to first paint, 1500 rows/100 years/100 classes");

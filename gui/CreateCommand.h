@@ -24,7 +24,7 @@ private:
     Outcome showAndEnd(const QString& title, const QString& text,
                        MessageStyle style = MessageStyle::Error);
 
-    const SiteData& m_site;
+    const SiteData m_site;
     UserDialogs& m_dialogs;
 };
 

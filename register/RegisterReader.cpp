@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace tk {
@@ -44,35 +45,43 @@ namespace {
 class RegisterReader
 {
 public:
-    RegisterReader(const QByteArray& bytes, const QString& path)
+    RegisterReader(const QByteArray& bytes, const QString& path, RegisterRows rows)
         : m_path(path)
         , m_bytes(withoutByteOrderMark(bytes))
         , m_ascii(!hasHighBytes(bytes))
+        // Values outside ASCII are decoded only once every row is known.
+        , m_keepRows(rows == RegisterRows::Now || !m_ascii)
     {
     }
 
     ShortcutRegister read()
     {
-        reserveRows();
+        if (m_keepRows)
+            reserveRows();
         int lineNumber = 0;
+        int rowCount = 0;
         for (qsizetype start = 0; start < m_bytes.size();) {
             const qsizetype end = lineEndFrom(start);
             ++lineNumber;
             const QByteArrayView line = m_bytes.sliced(start, end - start);
             if (!isBlankLine(line)) {
-                if (m_register.rows.size() == maxRegisterRows)
+                if (rowCount == maxRegisterRows)
                     fail(QStringLiteral("The register holds more than %1 students (student %2 is "
                                         "on line %3).  This utility can read at most %1.")
-                             .arg(QString::number(maxRegisterRows),
-                                  QString::number(m_register.rows.size() + 1),
+                             .arg(QString::number(maxRegisterRows), QString::number(rowCount + 1),
                                   QString::number(lineNumber)));
                 readRecord(line, lineNumber);
+                ++rowCount;
             }
             start = end + lineEndLength(end);
         }
         decideEncoding();
         for (qsizetype i = 0; i < m_register.rows.size(); ++i)
             addDistinctValues(m_register.rows[i], m_lines[size_t(i)]);
+        // Found while the lines were read, but a damaged line reported first.
+        if (m_limitProblem)
+            fail(*m_limitProblem);
+        m_register.rowsKept = m_keepRows;
         return std::move(m_register);
     }
 
@@ -154,8 +163,13 @@ private:
             value = withoutBlanks(line.sliced(start, end - start));
             start = end + 1;
         }
-        RegisterRecord record{QString::fromLatin1(values[0]), QString::fromLatin1(values[1]),
-                              sharedValue(values[2]), sharedValue(values[3])};
+        RegisterRecord record;
+        if (m_keepRows) {
+            record.accountName = QString::fromLatin1(values[0]);
+            record.folderName = QString::fromLatin1(values[1]);
+        }
+        record.className = sharedValue(values[2]);
+        record.yearName = sharedValue(values[3]);
         addRecord(std::move(record), lineNumber);
     }
 
@@ -201,6 +215,10 @@ private:
 
     void addRecord(RegisterRecord&& record, int lineNumber)
     {
+        if (!m_keepRows) {
+            addDistinctValues(record, lineNumber);
+            return;
+        }
         m_register.rows.append(std::move(record));
         m_lines.push_back(lineNumber);
     }
@@ -251,10 +269,15 @@ private:
             value = *known;
             return;
         }
-        if (list.size() == limit)
-            fail(QStringLiteral("The register names more than %1 different %2 (the next one, "
-                                "\"%3\", is on line %4).  This utility can offer at most %1.")
-                     .arg(QString::number(limit), what, value, QString::number(line)));
+        if (m_limitProblem)
+            return;
+        if (list.size() == limit) {
+            m_limitProblem = QStringLiteral("The register names more than %1 different %2 (the "
+                                            "next one, \"%3\", is on line %4).  This utility "
+                                            "can offer at most %1.")
+                                 .arg(QString::number(limit), what, value, QString::number(line));
+            return;
+        }
         list.append(value);
         seen.insert(value);
     }
@@ -264,6 +287,8 @@ private:
     QString m_path;
     QByteArrayView m_bytes;
     bool m_ascii;
+    bool m_keepRows;
+    std::optional<QString> m_limitProblem; // the first year or class too many
     std::vector<int> m_lines; // the line of each row, for a report
     QSet<QString> m_seenYears;
     QSet<QString> m_seenClasses;
@@ -273,16 +298,24 @@ private:
 
 } // namespace
 
-ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path)
+ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path, RegisterRows rows)
 {
-    ShortcutRegister shortcuts = RegisterReader(bytes, path).read();
+    ShortcutRegister shortcuts = RegisterReader(bytes, path, rows).read();
     shortcuts.readFrom = bytes;
     return shortcuts;
 }
 
-ShortcutRegister loadRegister(const QString& appFolder)
+ShortcutRegister loadRegister(const QString& appFolder, RegisterRows rows)
 {
-    return reloadRegister(appFolder, ShortcutRegister());
+    const QString path = joinPath(appFolder, registerFileName);
+    return parseRegister(readSiteFile(path, QStringLiteral("register")), path, rows);
+}
+
+ShortcutRegister withRows(const ShortcutRegister& shortcuts, const QString& appFolder)
+{
+    if (shortcuts.rowsKept)
+        return shortcuts;
+    return parseRegister(shortcuts.readFrom, joinPath(appFolder, registerFileName));
 }
 
 ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister& known)
@@ -291,7 +324,7 @@ ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister
     const QByteArray bytes = readSiteFile(path, QStringLiteral("register"));
     // Nearly always nobody else has added anyone: the same bytes give the
     // same rows, and the other copies waiting for the lock wait less.
-    if (!known.readFrom.isEmpty() && bytes == known.readFrom)
+    if (known.rowsKept && !known.readFrom.isEmpty() && bytes == known.readFrom)
         return known;
     return parseRegister(bytes, path);
 }

@@ -113,11 +113,11 @@ QString SiteData::masterFolder() const
     return joinPath(structureFolder(), QStringLiteral("masterstudent"));
 }
 
-SiteData loadSite(const QString& appFolder)
+SiteData loadSite(const QString& appFolder, RegisterRows rows)
 {
     const QString folder = QDir::fromNativeSeparators(appFolder);
     SiteSettings settings = loadSettings(folder);
-    return {folder, std::move(settings), loadRegister(folder)};
+    return {folder, std::move(settings), loadRegister(folder, rows)};
 }
 
 } // namespace tk

@@ -27,6 +27,7 @@ private slots:
     void cleanup();
     void asksWithFiveLines_data();
     void asksWithFiveLines();
+    void refusesBeforeAsking_data();
     void refusesBeforeAsking();
     void succeedsAndEnds();
     void messagesReadWordForWord_data();
@@ -58,7 +59,7 @@ private:
 void TestCreateCommand::init()
 {
     m_intranet = std::make_unique<Intranet>();
-    m_site = m_intranet->load();
+    m_site = m_intranet->load(RegisterRows::WhenNeeded);
     m_inputs = {" Van der Berg", "Anna Maria ", "", "Year 7", "7A"};
     m_dialogs.clear();
 }
@@ -121,9 +122,24 @@ void TestCreateCommand::asksWithFiveLines()
                           "Are you sure you want to do this?"}));
 }
 
+void TestCreateCommand::refusesBeforeAsking_data()
+{
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("login");
+    QTest::newRow("class outside its year") << "7A/.."
+                                            << "";
+    // The window keeps no row from start-up: the register's rows are read
+    // for the check all the same.
+    QTest::newRow("account the register holds") << "7A"
+                                                << "LEE KIM";
+}
+
 void TestCreateCommand::refusesBeforeAsking()
 {
-    m_inputs.className = "7A/..";
+    QFETCH(QString, className);
+    QFETCH(QString, login);
+    m_inputs.className = className;
+    m_inputs.loginAccount = login;
     const auto before = tktest::snapshot(m_intranet->root());
     QCOMPARE(create(), Outcome::ReturnToWindow);
     QCOMPARE(m_dialogs.titles(), QStringList{"Cannot create"});

@@ -102,14 +102,22 @@ void TestRegisterLoad::integerItems_data()
                                       << "none";
     QTest::newRow("empty") << ""
                            << "none";
-    QTest::newRow("point first") << ".5" << "0";
-    QTest::newRow("point last") << "+7." << "7";
-    QTest::newRow("point alone") << "." << "none";
-    QTest::newRow("two points") << "1.2.3" << "none";
-    QTest::newRow("sign alone") << "-" << "none";
-    QTest::newRow("blank inside") << "20 26" << "none";
-    QTest::newRow("tab around") << "\t2026" << "none";
-    QTest::newRow("line end after blanks") << "2026 \n" << "2026";
+    QTest::newRow("point first") << ".5"
+                                 << "0";
+    QTest::newRow("point last") << "+7."
+                                << "7";
+    QTest::newRow("point alone") << "."
+                                 << "none";
+    QTest::newRow("two points") << "1.2.3"
+                                << "none";
+    QTest::newRow("sign alone") << "-"
+                                << "none";
+    QTest::newRow("blank inside") << "20 26"
+                                  << "none";
+    QTest::newRow("tab around") << "\t2026"
+                                << "none";
+    QTest::newRow("line end after blanks") << "2026 \n"
+                                           << "2026";
 }
 
 void TestRegisterLoad::integerItems()
@@ -189,6 +197,12 @@ void TestRegisterLoad::registerLayouts()
     QCOMPARE(shortcuts.rowCount(), rows.size());
     QCOMPARE(shortcuts.years, years);
     QCOMPARE(shortcuts.classes, classes);
+    const ShortcutRegister window = loadRegister(intranet.root(), RegisterRows::WhenNeeded);
+    QCOMPARE(window.years, years);
+    QCOMPARE(window.classes, classes);
+    QCOMPARE(withRows(window, intranet.root()).rowCount(), rows.size());
+    if (!window.rowsKept)
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, registerTextWith(window, {}));
 }
 
 void TestRegisterLoad::filesThatStopStartUp_data()
@@ -229,6 +243,12 @@ void TestRegisterLoad::filesThatStopStartUp_data()
                               << "Line 1 of the register holds 1 item ";
     QTest::newRow("five items") << dat << QByteArray("a,b,c,d\r\ne,f,g,h,\r\n")
                                 << "Line 2 of the register holds 5 items";
+    QByteArray classesThenCutShort;
+    for (int i = 0; i <= maxClasses; ++i)
+        classesThenCutShort += "n,f,C" + QByteArray::number(i) + ",Y\r\n";
+    QTest::newRow("a class too many, then a line cut short")
+        << dat << classesThenCutShort + "i,j\r\n"
+        << "Line 102 of the register holds 2 items";
     QTest::newRow("quote never closed")
         << dat << QByteArray("\"a,b,c,d\r\ne,f,g,h\"\r\n")
         << "Line 1 of the register opens a quoted value that it never closes.";
@@ -241,13 +261,15 @@ void TestRegisterLoad::filesThatStopStartUp()
     QFETCH(QString, problem);
     Intranet intranet;
     tktest::writeFile(intranet.path(file), bytes);
-    try {
-        intranet.load();
-        QFAIL("the site loaded");
-    } catch (const StartupError& error) {
-        QCOMPARE(error.filePath(), intranet.path(file));
-        QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
-        QVERIFY(error.report().contains(QDir::toNativeSeparators(intranet.path(file))));
+    for (const RegisterRows rows : {RegisterRows::Now, RegisterRows::WhenNeeded}) {
+        try {
+            intranet.load(rows);
+            QFAIL("the site loaded");
+        } catch (const StartupError& error) {
+            QCOMPARE(error.filePath(), intranet.path(file));
+            QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
+            QVERIFY(error.report().contains(QDir::toNativeSeparators(intranet.path(file))));
+        }
     }
 }
 
@@ -259,6 +281,7 @@ void TestRegisterLoad::rowLimit()
 
     intranet.writeRegister(tktest::registerOf(maxRegisterRows + 1, 10, 1));
     QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
+    QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root(), RegisterRows::WhenNeeded));
 }
 
 void TestRegisterLoad::yearAndClassLimits_data()
@@ -287,6 +310,8 @@ void TestRegisterLoad::yearAndClassLimits()
         QCOMPARE(shortcuts.years.size() * shortcuts.classes.size(), distinct);
     } else {
         QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
+        QVERIFY_THROWS_EXCEPTION(StartupError,
+                                 loadRegister(intranet.root(), RegisterRows::WhenNeeded));
     }
 }
 
