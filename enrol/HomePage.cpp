@@ -4,8 +4,8 @@
 #include "platform/SystemText.h"
 
 #include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace tk {
 
@@ -309,12 +309,13 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
 
     // The template may hold a temp.htm of its own, even a link.
     files::File out = files::createAfresh(tempPage);
-    thread_local std::vector<char> block(PageRewriter::inputBlock);
-    qint64 got = in.read(block.data(), static_cast<qint64>(block.size()));
-    PageRewriter rewriter(nameForPage(fullName, QByteArrayView(block.data(), got)),
+    // Left uninitialised, the block costs memory only as far as pages fill it.
+    thread_local const std::unique_ptr<char[]> block(new char[PageRewriter::inputBlock]);
+    qint64 got = in.read(block.get(), PageRewriter::inputBlock);
+    PageRewriter rewriter(nameForPage(fullName, QByteArrayView(block.get(), got)),
                           [&out](QByteArrayView data) { out.write(data); });
-    for (; got > 0; got = in.read(block.data(), static_cast<qint64>(block.size())))
-        rewriter.feed(QByteArrayView(block.data(), got));
+    for (; got > 0; got = in.read(block.get(), PageRewriter::inputBlock))
+        rewriter.feed(QByteArrayView(block.get(), got));
     rewriter.finish();
     in.close();
     // Where the whole file system is synced once the folder is complete,
