@@ -102,14 +102,8 @@ void TestRegisterLoad::integerItems_data()
                                       << "none";
     QTest::newRow("empty") << ""
                            << "none";
-    QTest::newRow("point first") << ".5"
-                                 << "0";
-    QTest::newRow("point alone") << "."
-                                 << "none";
     QTest::newRow("two points") << "1.2.3"
                                 << "none";
-    QTest::newRow("blank inside") << "20 26"
-                                  << "none";
     QTest::newRow("line end after blanks") << "2026 \n"
                                            << "2026";
 }
