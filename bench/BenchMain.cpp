@@ -27,7 +27,7 @@ constexpr double agreement = 0.10;
                  "usage: tkbench --data DIR --program TKADDSTUDENT --floor TKBENCH_FLOOR "
                  "--probe LIBTKBENCH_PROBE.so\n"
                  "               [--pairs N] [--file-pairs N] [--startup-pairs N] [--big-pairs N]\n"
-                 "               [--list-pairs N]\n"
+                 "               [--register-pairs N] [--list-pairs N]\n"
                  "               [--passes 1|2]\n"
                  "               [--only GROUP,...] [--keep-caches]\n"
                  "groups: register homepage startup create-a create-b create-c create-d batch "
@@ -59,6 +59,8 @@ bench::Options parse(const QStringList& args)
             options.pairs = value().toInt();
         else if (a == QLatin1String("--file-pairs"))
             options.filePairs = value().toInt();
+        else if (a == QLatin1String("--register-pairs"))
+            options.registerPairs = value().toInt();
         else if (a == QLatin1String("--startup-pairs"))
             options.startupPairs = value().toInt();
         else if (a == QLatin1String("--big-pairs"))
@@ -76,8 +78,8 @@ bench::Options parse(const QStringList& args)
     }
     if (options.data.isEmpty() || options.program.isEmpty() || options.floor.isEmpty()
         || options.probe.isEmpty() || options.pairs < 1 || options.filePairs < 1
-        || options.startupPairs < 1 || options.bigPairs < 1 || options.listPairs < 1
-        || options.passes < 1 || options.passes > 2)
+        || options.registerPairs < 1 || options.startupPairs < 1 || options.bigPairs < 1
+        || options.listPairs < 1 || options.passes < 1 || options.passes > 2)
         usage();
     return options;
 }

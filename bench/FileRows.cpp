@@ -198,7 +198,7 @@ void registerRow(const Options& options)
         for (int i = 0; i < plainFiles; ++i)
             ::unlink(QFile::encodeName(folder + QStringLiteral("/plain%1.dat").arg(i)).constData());
     };
-    const auto samples = runRounds(QStringLiteral("register"), 2, options.filePairs,
+    const auto samples = runRounds(QStringLiteral("register"), 2, options.registerPairs,
                                    {program, floor, writeAndSync}, removePlainFiles);
     QFile written(folder + QStringLiteral("/tkshrtct.dat"));
     if (!written.open(QIODevice::ReadOnly) || written.readAll() != bytes)

@@ -15,10 +15,16 @@ struct Options
     // copies vary with every fresh page a run touches: 20 pairs left two
     // passes of the same code more than 10% apart.
     int pairs = 40;
-    // The register and home page rows: runs of a few milliseconds, each
-    // riding on a flush or two to the disk whose latency varies many times
-    // over from one run to the next, need many pairs for a median that holds.
+    // The home page rows: runs of a few milliseconds, each riding on a flush
+    // to the disk whose latency varies many times over from one run to the
+    // next, need many pairs for a median that holds.
     int filePairs = 100;
+    // The register row rides on two flushes, and the program's and the
+    // floor's runs of a pair vary independently (a quarter of them take twice
+    // the median). At 100 pairs a pass's median moved by about 6% when its
+    // runs were resampled, so two passes fell more than 10% apart about one
+    // time in four; 400 pairs halve that spread.
+    int registerPairs = 400;
     // Start-up: every run's time follows the fresh pages it touches, whose
     // cost varies twofold from run to run; the ratio's median needs many pairs.
     int startupPairs = 150;
