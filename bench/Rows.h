@@ -20,8 +20,8 @@ struct Options
     // next, need many pairs for a median that holds.
     int filePairs = 100;
     // The register row rides on two flushes, and the program's and the
-    // floor's runs of a pair vary independently (a quarter of them take twice
-    // the median). At 100 pairs a pass's median moved by about 6% when its
+    // floor's runs of a pair vary independently (about one run in ten takes
+    // more than twice the median). At 100 pairs a pass's median moved by about 6% when its
     // runs were resampled, so two passes fell more than 10% apart about one
     // time in four; 400 pairs halve that spread.
     int registerPairs = 400;
