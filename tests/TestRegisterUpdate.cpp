@@ -289,10 +289,13 @@ void TestRegisterUpdate::aHeldLockIsWaitedForThenRefused()
     QVERIFY(waited.elapsed() >= 300);
     QCOMPARE(tktest::readFile(lockFile), QByteArray("another copy")); // never taken over
 
-    // Released while this copy waits: it goes on.
+    // Released while this copy waits: it goes on. On Windows a file that the
+    // waiting copy is reading at that moment cannot be removed, so the other
+    // copy tries again, as QLockFile::unlock does.
     std::thread otherCopy([&] {
         QThread::msleep(300);
-        QFile::remove(lockFile);
+        for (int attempt = 0; !QFile::remove(lockFile) && attempt < 500; ++attempt)
+            QThread::msleep(1);
     });
     {
         const std::unique_ptr<RegisterLock> lock = RegisterLock::acquire(intranet.root());
