@@ -21,9 +21,9 @@ struct Options
     int filePairs = 100;
     // The register row rides on two flushes, and the program's and the
     // floor's runs of a pair vary independently (about one run in ten takes
-    // more than twice the median). At 100 pairs a pass's median moved by about 6% when its
-    // runs were resampled, so two passes fell more than 10% apart about one
-    // time in four; 400 pairs halve that spread.
+    // more than twice the median). At 100 pairs a pass's median moved by
+    // about 6% when its runs were resampled, so two passes fell more than 10%
+    // apart about one time in four; 400 pairs halve that spread.
     int registerPairs = 400;
     // Start-up: every run's time follows the fresh pages it touches, whose
     // cost varies twofold from run to run; the ratio's median needs many pairs.
