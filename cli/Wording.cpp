@@ -110,17 +110,15 @@ QString stopText(const SiteData& site, const EnrolmentResult& result)
         return QStringLiteral("The class page %1 is shorter than 100 bytes, so it looks damaged.  "
                               "Check it, and restore it from a backup if it is.")
             .arg(pageOf(result.pagePath));
-    case Stop::MasterCheckFailed:
-        if (result.failure->number == FailureNumber::FileNotFound
-            || result.failure->number == FailureNumber::PathNotFound)
-            return masterPageProblem(site, PageState::Missing);
-        return failureText(*result.failure);
+    case Stop::MasterMissing:
+        return masterPageProblem(site, PageState::Missing);
     case Stop::Locked:
         return lockedProblem(site);
     case Stop::RegisterUnreadable:
         return registerChangedProblem(result.problem);
     case Stop::Refused:
         return result.problem;
+    case Stop::PathMissing:
     case Stop::Failed:
         break;
     }
@@ -135,21 +133,15 @@ int statusOf(const EnrolmentResult& result)
         return ExitStatus::Added;
     case Stop::MasterPageShort:
     case Stop::ClassPageShort:
+    case Stop::MasterMissing:
         return ExitStatus::PageOrPath;
-    case Stop::MasterCheckFailed: {
-        const int number = result.failure->number;
-        return number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound
-            ? ExitStatus::PageOrPath
-            : ExitStatus::FailedUnchanged;
-    }
     case Stop::Refused:
         return ExitStatus::Refused;
-    case Stop::Failed:
-        if (!result.changedAnything()
-            && (result.failure->number == FailureNumber::FileNotFound
-                || result.failure->number == FailureNumber::PathNotFound))
+    case Stop::PathMissing:
+        if (!result.changedAnything())
             return ExitStatus::PageOrPath;
         break;
+    case Stop::Failed:
     case Stop::Locked:
     case Stop::RegisterUnreadable:
         break;

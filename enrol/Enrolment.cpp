@@ -41,17 +41,13 @@ constexpr bool pathsAreLimited = true;
 constexpr bool pathsAreLimited = false;
 #endif
 
-bool isMissing(int number)
-{
-    return number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound;
-}
-
 PageState stateOfPage(const QString& folder)
 {
     try {
         return pageLooksSound(folder) ? PageState::Sound : PageState::Short;
     } catch (const NumberedFailure& failure) {
-        return isMissing(failure.number()) ? PageState::Missing : PageState::Unreadable;
+        return FailureNumber::meansMissing(failure.number()) ? PageState::Missing
+                                                             : PageState::Unreadable;
     }
 }
 
@@ -178,6 +174,13 @@ private:
         m_result.failure = failure;
     }
 
+    // A folder that is not there is the operator's to choose anew; anything
+    // else is the system's.
+    void fail(const FailureReport& failure, Stop whenMissing = Stop::PathMissing)
+    {
+        stop(FailureNumber::meansMissing(failure.number) ? whenMissing : Stop::Failed, failure);
+    }
+
     // The master page is looked at first: when it and the class are both
     // missing, it is the one to mend first.
     bool pagesAreSound()
@@ -189,13 +192,13 @@ private:
                 return false;
             }
         } catch (const NumberedFailure& failure) {
-            stop(Stop::MasterCheckFailed, FailureReport::of(failure));
+            fail(FailureReport::of(failure), Stop::MasterMissing);
             return false;
         }
         for (const QString& classFolder : distinctClassFolders(m_enrolment.enrollees())) {
             bool sound = true;
             if (auto failure = failureOf([&] { sound = pageLooksSound(classFolder); })) {
-                stop(Stop::Failed, failure);
+                fail(*failure);
                 return false;
             }
             if (!sound) {
@@ -214,7 +217,7 @@ private:
     {
         std::unique_ptr<RegisterLock> lock;
         if (auto failure = failureOf([&] { lock = RegisterLock::acquire(m_site.appFolder); })) {
-            stop(Stop::Failed, failure);
+            fail(*failure);
             return;
         }
         if (!lock) {
@@ -280,7 +283,7 @@ private:
         });
         if (!failure)
             return true;
-        stop(Stop::Failed, failure);
+        fail(*failure);
         m_result.students[i].outcome = StudentOutcome::Failed;
         // A folder that was there before this run is never touched.
         if (folderMade)
@@ -311,7 +314,7 @@ private:
         if (!failure)
             return;
         if (!m_result.failure)
-            stop(Stop::Failed, failure);
+            fail(*failure);
         for (const qsizetype i : made)
             removeUnregistered(student(i).folder());
     }

@@ -58,11 +58,12 @@ struct EnrolmentResult
         None,
         MasterPageShort,
         ClassPageShort,
-        MasterCheckFailed, // reading the master page failed; `failure` says how
+        MasterMissing, // the master page, or a folder on its path, is not there
+        PathMissing, // a folder on a student's path is not there; `failure` says which
         Locked, // another copy held the register's lock throughout
         RegisterUnreadable, // read again under the lock; `problem` says what is wrong
         Refused, // a student was refused under the lock, against what is on disk now
-        Failed, // from the class pages on; `failure` says how
+        Failed, // any other failure; `failure` says how
     };
 
     Stop stop = Stop::None;

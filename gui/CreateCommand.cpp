@@ -1,20 +1,10 @@
 #include "gui/CreateCommand.h"
 
 #include "gui/WindowMessages.h"
-#include "platform/NumberedFailure.h"
 #include "register/RegisterLock.h"
 #include "register/RegisterReader.h"
 
 namespace tk {
-
-namespace {
-
-bool isMissingPath(int number)
-{
-    return number == FailureNumber::FileNotFound || number == FailureNumber::PathNotFound;
-}
-
-} // namespace
 
 // The window reads the register's rows only now, from the bytes it read at
 // start-up, so that the checks before the question see what they always saw.
@@ -60,12 +50,10 @@ CreateCommand::Outcome CreateCommand::report(const EnrolmentResult& result, cons
         return refuse(messages::registerUnreadable(result.problem));
     case Stop::Refused:
         return refuse(result.problem);
-    case Stop::MasterCheckFailed:
-        if (isMissingPath(result.failure->number))
-            return showAndEnd(messages::masterMissingTitle,
-                              messages::masterMissing(m_site.masterFolder()));
-        return showAndEnd(messages::failureBox(result.failure->number).title,
-                          messages::failureBox(result.failure->number).text);
+    case Stop::MasterMissing:
+        return showAndEnd(messages::masterMissingTitle,
+                          messages::masterMissing(m_site.masterFolder()));
+    case Stop::PathMissing:
     case Stop::Failed:
         break;
     }
@@ -76,15 +64,15 @@ CreateCommand::Outcome CreateCommand::report(const EnrolmentResult& result, cons
 // year or class may be chosen anew at once.
 CreateCommand::Outcome CreateCommand::reportFailure(const EnrolmentResult& result)
 {
-    const int number = result.failure->number;
-    const messages::Box box = isMissingPath(number)
+    const bool pathMissing = result.stop == EnrolmentResult::Stop::PathMissing;
+    const messages::Box box = pathMissing
         ? messages::Box{messages::invalidPathTitle, messages::invalidPath()}
-        : messages::failureBox(number);
+        : messages::failureBox(result.failure->number);
     m_dialogs.show(box.title, box.text, MessageStyle::Error);
     for (const QString& folder : result.foldersLeft)
         m_dialogs.show(messages::folderLeftTitle, messages::folderLeft(folder),
                        MessageStyle::Error);
-    return isMissingPath(number) ? Outcome::ReturnToWindow : Outcome::EndProgram;
+    return pathMissing ? Outcome::ReturnToWindow : Outcome::EndProgram;
 }
 
 CreateCommand::Outcome CreateCommand::refuse(const QString& text)

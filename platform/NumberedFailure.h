@@ -21,6 +21,13 @@ constexpr int TooManyFiles = 67; // EMFILE, ENFILE
 constexpr int RenameAcrossDrives = 74; // EXDEV
 constexpr int PathFileAccess = 75; // EEXIST, EACCES, EPERM, EROFS, EBUSY, ENOTEMPTY, EISDIR
 constexpr int PathNotFound = 76; // ENOENT on the folder path, ENOTDIR, ELOOP
+
+// Whether the failure means that something is not there, rather than that it
+// could not be used: the one place that tells the two apart.
+constexpr bool meansMissing(int number)
+{
+    return number == FileNotFound || number == PathNotFound;
+}
 } // namespace FailureNumber
 
 // The one failure type of every file and folder operation: the number decides

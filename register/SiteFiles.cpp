@@ -28,8 +28,7 @@ namespace {
 
 QString describeUnreadable(const NumberedFailure& failure, const QString& kind)
 {
-    if (failure.number() == FailureNumber::FileNotFound
-        || failure.number() == FailureNumber::PathNotFound)
+    if (FailureNumber::meansMissing(failure.number()))
         return QStringLiteral("The %1 file could not be found.  It must be in the same folder as "
                               "the program.")
             .arg(kind);
