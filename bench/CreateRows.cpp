@@ -109,9 +109,12 @@ private:
     tk::StudentInputs nextStudent()
     {
         ++m_run;
-        return {QStringLiteral("Benchley"),
-                QStringLiteral("Pupil%1").arg(m_run, 4, 10, QLatin1Char('0')), QString(), m_year,
-                m_class};
+        tk::StudentInputs typed;
+        typed.surname = QStringLiteral("Benchley");
+        typed.givenName = QStringLiteral("Pupil%1").arg(m_run, 4, 10, QLatin1Char('0'));
+        typed.year = m_year;
+        typed.className = m_class;
+        return typed;
     }
 
     tk::Student studentFrom(const tk::StudentInputs& inputs) const

@@ -9,8 +9,12 @@ namespace tk {
 struct SiteData;
 
 // What the operator typed or picked, or what a row of a list held, as it came.
+// Set each value by its name: the constructor keeps a positional brace list,
+// in which two swapped names would compile, from building one.
 struct StudentInputs
 {
+    StudentInputs() { } // NOLINT(modernize-use-equals-default): see above
+
     QString surname;
     QString givenName;
     QString loginAccount;

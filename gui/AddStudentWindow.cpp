@@ -365,8 +365,13 @@ void AddStudentWindow::updateCreateButton()
 
 StudentInputs AddStudentWindow::currentInputs() const
 {
-    return {m_surnameEdit->text(), m_givenNameEdit->text(), m_loginEdit->text(),
-            m_yearCombo->currentText(), m_classCombo->currentText()};
+    StudentInputs typed;
+    typed.surname = m_surnameEdit->text();
+    typed.givenName = m_givenNameEdit->text();
+    typed.loginAccount = m_loginEdit->text();
+    typed.year = m_yearCombo->currentText();
+    typed.className = m_classCombo->currentText();
+    return typed;
 }
 
 void AddStudentWindow::runCreate()

@@ -105,8 +105,13 @@ public:
 
     StudentInputs inputsOf(const QStringList& fields) const
     {
-        return {fieldOf(fields, Surname), fieldOf(fields, Given), fieldOf(fields, Login),
-                fieldOf(fields, Year), fieldOf(fields, Class)};
+        StudentInputs row;
+        row.surname = fieldOf(fields, Surname);
+        row.givenName = fieldOf(fields, Given);
+        row.loginAccount = fieldOf(fields, Login);
+        row.year = fieldOf(fields, Year);
+        row.className = fieldOf(fields, Class);
+        return row;
     }
 
 private:

@@ -210,7 +210,7 @@ void TestCrashSafety::aKilledRegisterUpdateLeavesACompleteRegister()
 void TestCrashSafety::aKilledCreateNeverRegistersAHalfMadeStudent()
 {
 #ifdef Q_OS_UNIX
-    const StudentInputs inputs{" Van der Berg", "Anna Maria ", "", "Year 7", "7A"};
+    const StudentInputs inputs = tktest::annaMaria();
     const QString studentFolder = QStringLiteral("2026/Year 7/7A/vanderberg_annamaria");
     const QByteArray newRegister = "Adams Ben,adams_ben,7A,Year 7\r\n"
                                    "Lee Kim,lee_kim,7B,Year 7\r\n"
@@ -253,9 +253,12 @@ void TestCrashSafety::aKilledCreateNeverRegistersAHalfMadeStudent()
         if (QFile::exists(intranet.path("tkshrtct.lck")) && !lockTakenOver
             && !QTest::currentTestFailed()) {
             lockTakenOver = true;
+            StudentInputs typed = tktest::annaMaria();
+            typed.surname = "Lee";
+            typed.givenName = "Jo";
+            typed.className = "7B";
             QString refusal;
-            const std::optional<Student> next = Student::from({"Lee", "Jo", "", "Year 7", "7B"},
-                                                              intranet.load(), &refusal);
+            const std::optional<Student> next = Student::from(typed, intranet.load(), &refusal);
             QVERIFY(next);
             const SiteData nextSite = intranet.load();
             QCOMPARE(Enrolment(nextSite, {{0, *next}}).run().stop, EnrolmentResult::Stop::None);

@@ -60,7 +60,7 @@ void TestCreateCommand::init()
 {
     m_intranet = std::make_unique<Intranet>();
     m_site = m_intranet->load(RegisterRows::WhenNeeded);
-    m_inputs = {" Van der Berg", "Anna Maria ", "", "Year 7", "7A"};
+    m_inputs = tktest::annaMaria();
     m_dialogs.clear();
 }
 

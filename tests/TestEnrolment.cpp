@@ -79,9 +79,12 @@ QList<Enrollee> TestEnrolment::enrollees(const QStringList& rows) const
     int line = 2;
     for (const QString& row : rows) {
         const QStringList f = row.split('|');
+        StudentInputs typed = tktest::annaMaria();
+        typed.surname = f[0];
+        typed.givenName = f[1];
+        typed.className = f[2];
         QString refusal;
-        const std::optional<Student> student = Student::from({f[0], f[1], "", "Year 7", f[2]},
-                                                             m_site, &refusal);
+        const std::optional<Student> student = Student::from(typed, m_site, &refusal);
         if (!student)
             qFatal("refused: %s", qPrintable(refusal));
         list.append({line++, *student});

@@ -34,7 +34,7 @@ private:
 
 namespace {
 
-const StudentInputs annaMaria{" Van der Berg", "Anna Maria ", "", "Year 7", "7A"};
+const StudentInputs annaMaria = tktest::annaMaria();
 
 // The refusal, or "" when the student is made.
 QString refusalOf(const StudentInputs& inputs, const SiteData& site)
@@ -120,7 +120,13 @@ void TestRefusals::derivesNamesAndPaths()
     QFETCH(QString, folderName);
     QFETCH(QString, fullName);
     QFETCH(QString, accountName);
-    const Student student = studentOf({surname, given, login, " Year 3 ", " 3B "}, m_site);
+    StudentInputs typed;
+    typed.surname = surname;
+    typed.givenName = given;
+    typed.loginAccount = login;
+    typed.year = " Year 3 ";
+    typed.className = " 3B ";
+    const Student student = studentOf(typed, m_site);
     QCOMPARE(student.folderName(), folderName);
     QCOMPARE(student.fullName(), fullName);
     QCOMPARE(student.accountName(), accountName);
@@ -358,7 +364,11 @@ void TestRefusals::oneAccountNeverBelongsToTwoStudents()
     int line = 2;
     for (const QString& row : students) {
         const QStringList f = row.split('|');
-        const Student student = studentOf({f[0], f[1], f[2], "Year 7", "7A"}, m_site);
+        StudentInputs typed = annaMaria;
+        typed.surname = f[0];
+        typed.givenName = f[1];
+        typed.loginAccount = f[2];
+        const Student student = studentOf(typed, m_site);
         got << check.refusalFor(student, line++).value_or(QString());
     }
     QCOMPARE(got, refusals);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "enrol/Student.h"
 #include "register/SiteFiles.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -18,6 +20,17 @@ QMap<QString, QByteArray> snapshot(const QString& root);
 QByteArray registerOf(int rows, int years, int classes);
 // An HTML page of exactly `size` bytes.
 QByteArray pageOfSize(int size);
+
+// " Van der Berg", "Anna Maria " of Year 7, class 7A, as typed with stray blanks.
+inline tk::StudentInputs annaMaria()
+{
+    tk::StudentInputs typed;
+    typed.surname = QStringLiteral(" Van der Berg");
+    typed.givenName = QStringLiteral("Anna Maria ");
+    typed.year = QStringLiteral("Year 7");
+    typed.className = QStringLiteral("7A");
+    return typed;
+}
 
 // A small but complete intranet in a temporary folder: settings, register,
 // master template with two subfolders and two files, classes 7A and 7B of Year 7.
