@@ -1,82 +1,109 @@
 #include "cli/AddCommand.h"
 
-#include "cli/Wording.h"
-#include "platform/FileServices.h"
-#include "platform/ProgramFolder.h"
-
-#include <QDir>
+#include "lists/StudentListReader.h"
 
 namespace tk::cli {
 
-AddCommand::AddCommand(const AddOptions& options, const Console& console)
-    : m_options(options)
-    , m_console(console)
+namespace {
+
+QCommandLineOption valueOption(const char* name, const char* description, const char* valueName)
 {
+    return {QString::fromLatin1(name), QString::fromLatin1(description),
+            QString::fromLatin1(valueName)};
 }
 
-int AddCommand::execute()
+const QCommandLineOption surname = valueOption("surname", "The student's surname.", "name");
+const QCommandLineOption given = valueOption("given", "The student's given or preferred name.",
+                                             "name");
+const QCommandLineOption year = valueOption("year", "The scholastic year.", "year");
+const QCommandLineOption className = valueOption("class", "The class.", "class");
+const QCommandLineOption login = valueOption("login", "The student's own login account, if any.",
+                                             "account");
+const QCommandLineOption from = valueOption(
+    "from", "Add every student of a CSV list (\"-\": standard input).", "file");
+const QCommandLineOption encoding = valueOption(
+    "encoding",
+    "The list's character set, when it is not found from the list (UTF-8, UTF-16, "
+    "Windows-1252).",
+    "name");
+const QCommandLineOption dryRun{
+    QStringLiteral("dry-run"),
+    QStringLiteral("Show what would happen to each student of the list; change nothing.")};
+const QCommandLineOption report = valueOption(
+    "report", "Write what became of each row of the list to this CSV file.", "file");
+
+const QList<QCommandLineOption> singleOnly{surname, given, year, className, login};
+const QList<QCommandLineOption> listOnly{encoding, dryRun, report};
+
+QString listProblem(const QCommandLineParser& parser)
 {
-    // Absolute, so that every message names the very folder concerned.
-    const QString folder = m_options.intranet.isEmpty()
-        ? programFolder()
-        : QDir(QDir::fromNativeSeparators(m_options.intranet)).absolutePath();
-    SiteData site;
-    try {
-        site = loadSite(folder);
-    } catch (const StartupError& error) {
-        complain(error.report());
-        return ExitStatus::CannotLoad;
-    }
-    return addTo(site);
+    const QString characterSet = parser.value(encoding);
+    if (!characterSet.isEmpty() && !isKnownListEncoding(characterSet))
+        return QStringLiteral("Unknown character set \"%1\" for --encoding: try UTF-8, UTF-16 or "
+                              "Windows-1252.")
+            .arg(characterSet);
+    if (parser.value(from) == QLatin1String("-") && !parser.isSet(yesOption())
+        && !parser.isSet(dryRun))
+        return QStringLiteral("With --from - the list comes on standard input, where the "
+                              "question cannot be asked: add --yes, or --dry-run.");
+    return QString();
 }
 
-bool AddCommand::confirmed(const QString& question, int* status)
+} // namespace
+
+QString AddCommand::name() const
 {
-    say(question);
-    if (m_options.assumeYes) {
-        say(QStringLiteral("[y/N] yes (--yes)"));
-        return true;
-    }
-    m_console.out(QStringLiteral("[y/N] "));
-    QString answer;
-    switch (m_console.readLine(&answer)) {
-    case Console::Input::NoTerminal:
-        complain(QStringLiteral("\nThere is no terminal to ask on, so nothing was changed.  Run "
-                                "the command again with --yes to add without being asked."));
-        *status = ExitStatus::Refused;
-        return false;
-    case Console::Input::EndOfInput:
-        m_console.out(QStringLiteral("\n"));
-        break;
-    case Console::Input::Line: {
-        const QString word = answer.trimmed().toLower();
-        if (word == QLatin1String("y") || word == QLatin1String("yes"))
-            return true;
-        break;
-    }
-    }
-    say(QStringLiteral("Nothing was changed."));
-    *status = ExitStatus::Refused;
-    return false;
+    return QStringLiteral("add");
 }
 
-void AddCommand::say(const QString& text) const
+QStringList AddCommand::synopsis() const
 {
-    m_console.out(text + QLatin1Char('\n'));
+    return {QStringLiteral("add --surname S --given G --year Y --class C [--login L]"),
+            QStringLiteral("add --from FILE [--dry-run] [--report FILE]")};
 }
 
-void AddCommand::complain(const QString& text) const
+QString AddCommand::summary() const
 {
-    m_console.err(text + QLatin1Char('\n'));
+    return QStringLiteral("Add one student, or every student of a list.");
 }
 
-void AddCommand::reportStop(const SiteData& site, const EnrolmentResult& result) const
+QList<QCommandLineOption> AddCommand::options() const
 {
-    complain(stopText(site, result));
-    if (!result.foldersLeft.isEmpty())
-        complain(foldersLeftText(result.foldersLeft));
-    if (!result.changedAnything())
-        complain(QStringLiteral("Nothing was changed."));
+    return singleOnly + QList<QCommandLineOption>{from} + listOnly
+        + QList<QCommandLineOption>{intranetOption(), yesOption()};
+}
+
+QString AddCommand::usageProblem(const QCommandLineParser& parser) const
+{
+    const bool list = parser.isSet(from);
+    for (const QCommandLineOption& option : list ? singleOnly : listOnly)
+        if (parser.isSet(option))
+            return list ? QStringLiteral("--from takes the students from the list: leave out %1.")
+                              .arg(optionName(option))
+                        : QStringLiteral("%1 goes with --from.").arg(optionName(option));
+    if (list)
+        return listProblem(parser);
+    for (const QCommandLineOption& needed : {surname, given, year, className})
+        if (!parser.isSet(needed))
+            return QStringLiteral("Missing %1.").arg(optionName(needed));
+    return QString();
+}
+
+int AddCommand::run(const QCommandLineParser& parser, const Console& console) const
+{
+    AddOptions add;
+    add.intranet = parser.value(intranetOption());
+    add.assumeYes = parser.isSet(yesOption());
+    add.student.surname = parser.value(surname);
+    add.student.givenName = parser.value(given);
+    add.student.loginAccount = parser.value(login);
+    add.student.year = parser.value(year);
+    add.student.className = parser.value(className);
+    add.list = parser.value(from);
+    add.encoding = parser.value(encoding);
+    add.reportFile = parser.value(report);
+    add.dryRun = parser.isSet(dryRun);
+    return add.list.isEmpty() ? addOneStudent(add, console) : addStudentList(add, console);
 }
 
 } // namespace tk::cli

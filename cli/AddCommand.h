@@ -1,9 +1,7 @@
 #pragma once
 
-#include "cli/Console.h"
-#include "enrol/Enrolment.h"
-
-#include <QStringList>
+#include "cli/Command.h"
+#include "enrol/Student.h"
 
 namespace tk::cli {
 
@@ -19,29 +17,16 @@ struct AddOptions
     bool dryRun = false;
 };
 
-// What both forms of "add" share: the intranet, the question, the report of
-// how an enrolment ended.
-class AddCommand
+// "add": one student named by options, or every student of a list.
+class AddCommand : public Command
 {
 public:
-    AddCommand(const AddOptions& options, const Console& console);
-    virtual ~AddCommand() = default;
-
-    int execute();
-
-protected:
-    virtual int addTo(const SiteData& site) = 0;
-
-    // Asks on the terminal; nothing when the answer ends the command, whose
-    // exit status is then in `status`.
-    bool confirmed(const QString& question, int* status);
-    void say(const QString& text) const;
-    void complain(const QString& text) const;
-    // The lines that tell how a run that stopped left things.
-    void reportStop(const SiteData& site, const EnrolmentResult& result) const;
-
-    const AddOptions& m_options;
-    const Console& m_console;
+    QString name() const override;
+    QStringList synopsis() const override;
+    QString summary() const override;
+    QList<QCommandLineOption> options() const override;
+    QString usageProblem(const QCommandLineParser& parser) const override;
+    int run(const QCommandLineParser& parser, const Console& console) const override;
 };
 
 int addOneStudent(const AddOptions& options, const Console& console);

@@ -2,6 +2,7 @@
 
 #include "cli/AddCommand.h"
 #include "cli/ListReport.h"
+#include "cli/SiteCommand.h"
 #include "cli/Wording.h"
 #include "lists/StudentListReader.h"
 #include "platform/FileServices.h"
@@ -65,13 +66,17 @@ QString describe(const Entry& entry)
         .arg(s.fullName(), s.year(), s.className(), s.accountName(), nativePath(s.folder()));
 }
 
-class AddList : public AddCommand
+class AddList : public SiteCommand
 {
 public:
-    using AddCommand::AddCommand;
+    AddList(const AddOptions& options, const Console& console)
+        : SiteCommand(options.intranet, options.assumeYes, console)
+        , m_options(options)
+    {
+    }
 
 protected:
-    int addTo(const SiteData& site) override
+    int runOn(const SiteData& site) override
     {
         std::optional<StudentList> list = readList();
         if (!list)
@@ -350,6 +355,8 @@ private:
     QList<Entry> m_entries;
     QList<qsizetype> m_enrolled; // the entries that are students, in enrolment order
     qsizetype m_started = 0;
+
+    const AddOptions& m_options;
 };
 
 } // namespace

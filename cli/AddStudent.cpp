@@ -1,6 +1,7 @@
 // "add" for one student, named on the command line.
 
 #include "cli/AddCommand.h"
+#include "cli/SiteCommand.h"
 #include "cli/Wording.h"
 #include "platform/FileServices.h"
 #include "register/RegisterWriter.h"
@@ -9,13 +10,17 @@ namespace tk::cli {
 
 namespace {
 
-class AddStudent : public AddCommand
+class AddStudent : public SiteCommand
 {
 public:
-    using AddCommand::AddCommand;
+    AddStudent(const AddOptions& options, const Console& console)
+        : SiteCommand(options.intranet, options.assumeYes, console)
+        , m_options(options)
+    {
+    }
 
 protected:
-    int addTo(const SiteData& site) override
+    int runOn(const SiteData& site) override
     {
         QString refusal;
         const std::optional<Student> student = Student::from(m_options.student, site, &refusal);
@@ -77,6 +82,8 @@ private:
             .arg(student.fullName(), student.year(), student.className(), account,
                  nativePath(student.folder()));
     }
+
+    const AddOptions& m_options;
 };
 
 } // namespace

@@ -2,9 +2,8 @@
 
 #include "cli/AddCommand.h"
 #include "cli/Wording.h"
-#include "lists/StudentListReader.h"
 
-#include <QCommandLineParser>
+#include <algorithm>
 
 #include "Version.h"
 
@@ -28,131 +27,89 @@ const QString exitStatuses = QStringLiteral(
     "     locked or changed meanwhile, a file that could not be made or written\n"
     "Statuses 1 to 4 and 6 mean that nothing was changed.\n");
 
-struct Options
-{
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
-                            QStringLiteral("Show this help.")};
-    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
-    QCommandLineOption surname{QStringLiteral("surname"), QStringLiteral("The student's surname."),
-                               QStringLiteral("name")};
-    QCommandLineOption given{QStringLiteral("given"),
-                             QStringLiteral("The student's given or preferred name."),
-                             QStringLiteral("name")};
-    QCommandLineOption year{QStringLiteral("year"), QStringLiteral("The scholastic year."),
-                            QStringLiteral("year")};
-    QCommandLineOption className{QStringLiteral("class"), QStringLiteral("The class."),
-                                 QStringLiteral("class")};
-    QCommandLineOption login{QStringLiteral("login"),
-                             QStringLiteral("The student's own login account, if any."),
-                             QStringLiteral("account")};
-    QCommandLineOption from{QStringLiteral("from"),
-                            QStringLiteral("Add every student of a CSV list (\"-\": standard "
-                                           "input)."),
-                            QStringLiteral("file")};
-    QCommandLineOption encoding{QStringLiteral("encoding"),
-                                QStringLiteral("The list's character set, when it is not found "
-                                               "from the list (UTF-8, UTF-16, Windows-1252)."),
-                                QStringLiteral("name")};
-    QCommandLineOption dryRun{QStringLiteral("dry-run"),
-                              QStringLiteral("Show what would happen to each student of the "
-                                             "list; change nothing.")};
-    QCommandLineOption report{QStringLiteral("report"),
-                              QStringLiteral("Write what became of each row of the list to this "
-                                             "CSV file."),
-                              QStringLiteral("file")};
-    QCommandLineOption intranet{QStringLiteral("intranet"),
-                                QStringLiteral("The intranet's root folder, which holds "
-                                               "tkshrtct.ini (default: the program's folder)."),
-                                QStringLiteral("folder")};
-    QCommandLineOption yes{QStringLiteral("yes"), QStringLiteral("Add without asking first.")};
+const QCommandLineOption helpOption{{QStringLiteral("h"), QStringLiteral("help")},
+                                    QStringLiteral("Show this help.")};
+const QCommandLineOption versionOption{QStringLiteral("version"),
+                                       QStringLiteral("Show the version.")};
 
-    QList<const QCommandLineOption*> all() const
-    {
-        return {&help, &version,  &surname, &given,  &year,     &className, &login,
-                &from, &encoding, &dryRun,  &report, &intranet, &yes};
-    }
-    QList<const QCommandLineOption*> singleOnly() const
-    {
-        return {&surname, &given, &year, &className, &login};
-    }
-    QList<const QCommandLineOption*> listOnly() const { return {&encoding, &dryRun, &report}; }
-};
+using Commands = std::vector<std::unique_ptr<Command>>;
 
-QString name(const QCommandLineOption& option)
+// Every verb's options, each once: several verbs share --intranet and --yes.
+QList<QCommandLineOption> allOptions(const Commands& verbs)
 {
-    return QStringLiteral("--") + option.names().constLast();
+    QList<QCommandLineOption> all{helpOption, versionOption};
+    QStringList seen;
+    for (const auto& verb : verbs)
+        for (const QCommandLineOption& option : verb->options())
+            if (!seen.contains(option.names().constLast())) {
+                seen << option.names().constLast();
+                all << option;
+            }
+    return all;
 }
 
-void setUp(QCommandLineParser& parser, const Options& options)
+void setUp(QCommandLineParser& parser, const Commands& verbs)
 {
+    QStringList forms;
+    for (const auto& verb : verbs)
+        for (const QString& form : verb->synopsis())
+            forms << QStringLiteral("  tkaddstudent ") + form;
+    forms << QStringLiteral("  tkaddstudent [--intranet FOLDER]      (opens the window)");
     parser.setApplicationDescription(
         QStringLiteral("Adds late-enrolling students to the Ilvantis intranet whose root folder "
-                       "holds tkshrtct.ini.  Without a command it opens its window.\n\n"
-                       "  tkaddstudent add --surname S --given G --year Y --class C [--login L]\n"
-                       "  tkaddstudent add --from FILE [--dry-run] [--report FILE]\n"
-                       "  tkaddstudent [--intranet FOLDER]      (opens the window)"));
-    parser.addPositionalArgument(QStringLiteral("add"),
-                                 QStringLiteral("Add one student, or every student of a list."));
-    for (const QCommandLineOption* option : options.all())
-        parser.addOption(*option);
+                       "holds tkshrtct.ini.  Without a command it opens its window.\n\n")
+        + forms.join(QLatin1Char('\n')));
+    for (const auto& verb : verbs)
+        parser.addPositionalArgument(verb->name(), verb->summary());
+    parser.addOptions(allOptions(verbs));
 }
 
-// Which options each form of "add" needs, allows and takes once only.
-QString usageProblem(const QCommandLineParser& parser, const Options& options)
+QString namesOf(const Commands& verbs)
+{
+    QStringList names;
+    for (const auto& verb : verbs)
+        names << verb->name();
+    return names.join(QStringLiteral(", "));
+}
+
+const Command* commandNamed(const Commands& verbs, const QString& name)
+{
+    for (const auto& verb : verbs)
+        if (verb->name() == name)
+            return verb.get();
+    return nullptr;
+}
+
+// What no verb takes: a missing or unknown verb, a stray word, an option
+// given twice or one that belongs to another verb.
+QString usageProblem(const QCommandLineParser& parser, const Commands& verbs, const Command* verb)
 {
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())
-        return QStringLiteral("Say what to do: tkaddstudent add ...");
-    if (words.first() != QLatin1String("add"))
-        return QStringLiteral("Unknown command \"%1\": the command is add.").arg(words.first());
+        return QStringLiteral("Say what to do: tkaddstudent %1 ...").arg(namesOf(verbs));
+    if (!verb)
+        return QStringLiteral("Unknown command \"%1\": the command%2 %3.")
+            .arg(words.first(), verbs.size() == 1 ? QStringLiteral(" is") : QStringLiteral("s are"),
+                 namesOf(verbs));
     if (words.size() > 1)
-        return QStringLiteral("Unexpected word \"%1\" after add: put quotes around a value "
+        return QStringLiteral("Unexpected word \"%1\" after %2: put quotes around a value "
                               "that holds blanks.")
-            .arg(words.at(1));
+            .arg(words.at(1), verb->name());
     const QStringList given = parser.optionNames();
-    for (const QCommandLineOption* option : options.all())
-        for (const QString& alias : option->names())
+    const QList<QCommandLineOption> own = verb->options();
+    for (const QCommandLineOption& option : allOptions(verbs)) {
+        const bool isSet = parser.isSet(option);
+        for (const QString& alias : option.names())
             if (given.count(alias) > 1)
                 return QStringLiteral("%1 is given more than once: give it once.")
-                    .arg(name(*option));
-    const bool list = parser.isSet(options.from);
-    for (const QCommandLineOption* option : list ? options.singleOnly() : options.listOnly())
-        if (parser.isSet(*option))
-            return list ? QStringLiteral("--from takes the students from the list: leave out %1.")
-                              .arg(name(*option))
-                        : QStringLiteral("%1 goes with --from.").arg(name(*option));
-    if (list) {
-        const QString encoding = parser.value(options.encoding);
-        if (!encoding.isEmpty() && !isKnownListEncoding(encoding))
-            return QStringLiteral("Unknown character set \"%1\" for --encoding: try UTF-8, "
-                                  "UTF-16 or Windows-1252.")
-                .arg(encoding);
-        if (parser.value(options.from) == QLatin1String("-") && !parser.isSet(options.yes)
-            && !parser.isSet(options.dryRun))
-            return QStringLiteral("With --from - the list comes on standard input, where the "
-                                  "question cannot be asked: add --yes, or --dry-run.");
-        return QString();
+                    .arg(optionName(option));
+        const bool isOwn = std::any_of(own.begin(), own.end(), [&](const QCommandLineOption& o) {
+            return o.names() == option.names();
+        });
+        if (isSet && !isOwn)
+            return QStringLiteral("%1 does not go with %2.").arg(optionName(option), verb->name());
     }
-    for (const QCommandLineOption* needed :
-         {&options.surname, &options.given, &options.year, &options.className})
-        if (!parser.isSet(*needed))
-            return QStringLiteral("Missing %1.").arg(name(*needed));
-    return QString();
-}
-
-AddOptions addOptions(const QCommandLineParser& parser, const Options& options)
-{
-    AddOptions add;
-    add.intranet = parser.value(options.intranet);
-    add.assumeYes = parser.isSet(options.yes);
-    add.student = {parser.value(options.surname), parser.value(options.given),
-                   parser.value(options.login), parser.value(options.year),
-                   parser.value(options.className)};
-    add.list = parser.value(options.from);
-    add.encoding = parser.value(options.encoding);
-    add.reportFile = parser.value(options.report);
-    add.dryRun = parser.isSet(options.dryRun);
-    return add;
+    return verb->usageProblem(parser);
 }
 
 int usageError(const Console& console, const QString& problem)
@@ -161,23 +118,53 @@ int usageError(const Console& console, const QString& problem)
     return ExitStatus::Usage;
 }
 
-int runParsed(const QCommandLineParser& parser, const Options& options, const Console& console)
+int runParsed(const QCommandLineParser& parser, const Commands& verbs, const Console& console)
 {
-    if (parser.isSet(options.help)) {
+    if (parser.isSet(helpOption)) {
         console.out(parser.helpText() + QLatin1Char('\n') + exitStatuses);
         return ExitStatus::Added;
     }
-    if (parser.isSet(options.version)) {
+    if (parser.isSet(versionOption)) {
         console.out(QStringLiteral("tkaddstudent %1\n").arg(QLatin1String(tkVersionString)));
         return ExitStatus::Added;
     }
-    if (const QString problem = usageProblem(parser, options); !problem.isEmpty())
+    const QStringList words = parser.positionalArguments();
+    const Command* verb = words.isEmpty() ? nullptr : commandNamed(verbs, words.first());
+    if (const QString problem = usageProblem(parser, verbs, verb); !problem.isEmpty())
         return usageError(console, problem);
-    const AddOptions add = addOptions(parser, options);
-    return add.list.isEmpty() ? addOneStudent(add, console) : addStudentList(add, console);
+    return verb->run(parser, console);
 }
 
 } // namespace
+
+namespace cli {
+
+std::vector<std::unique_ptr<Command>> commands()
+{
+    std::vector<std::unique_ptr<Command>> verbs;
+    verbs.push_back(std::make_unique<AddCommand>());
+    return verbs;
+}
+
+QCommandLineOption intranetOption()
+{
+    return {QStringLiteral("intranet"),
+            QStringLiteral("The intranet's root folder, which holds tkshrtct.ini (default: the "
+                           "program's folder)."),
+            QStringLiteral("folder")};
+}
+
+QCommandLineOption yesOption()
+{
+    return {QStringLiteral("yes"), QStringLiteral("Add without asking first.")};
+}
+
+QString optionName(const QCommandLineOption& option)
+{
+    return QStringLiteral("--") + option.names().constLast();
+}
+
+} // namespace cli
 
 std::optional<QString> windowRequested(const QStringList& arguments)
 {
@@ -194,12 +181,12 @@ std::optional<QString> windowRequested(const QStringList& arguments)
 int runCommandLine(const QStringList& arguments, const Console& console)
 {
     QCommandLineParser parser;
-    const Options options;
-    setUp(parser, options);
+    const Commands verbs = commands();
+    setUp(parser, verbs);
     if (!parser.parse(arguments))
         return usageError(console, parser.errorText());
     try {
-        return runParsed(parser, options, console);
+        return runParsed(parser, verbs, console);
     } catch (const std::exception& error) {
         console.err(QStringLiteral("tkaddstudent: an unexpected error stopped the command: %1\n"
                                    "Check the intranet's folder and the register before you "

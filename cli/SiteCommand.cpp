@@ -1,0 +1,83 @@
+#include "cli/SiteCommand.h"
+
+#include "cli/Wording.h"
+#include "platform/FileServices.h"
+#include "platform/ProgramFolder.h"
+
+#include <QDir>
+
+namespace tk::cli {
+
+SiteCommand::SiteCommand(const QString& intranet, bool assumeYes, const Console& console)
+    : m_console(console)
+    , m_intranet(intranet)
+    , m_assumeYes(assumeYes)
+{
+}
+
+int SiteCommand::execute()
+{
+    // Absolute, so that every message names the very folder concerned.
+    const QString folder = m_intranet.isEmpty()
+        ? programFolder()
+        : QDir(QDir::fromNativeSeparators(m_intranet)).absolutePath();
+    SiteData site;
+    try {
+        site = loadSite(folder);
+    } catch (const StartupError& error) {
+        complain(error.report());
+        return ExitStatus::CannotLoad;
+    }
+    return runOn(site);
+}
+
+bool SiteCommand::confirmed(const QString& question, int* status)
+{
+    say(question);
+    if (m_assumeYes) {
+        say(QStringLiteral("[y/N] yes (--yes)"));
+        return true;
+    }
+    m_console.out(QStringLiteral("[y/N] "));
+    QString answer;
+    switch (m_console.readLine(&answer)) {
+    case Console::Input::NoTerminal:
+        complain(QStringLiteral("\nThere is no terminal to ask on, so nothing was changed.  Run "
+                                "the command again with --yes to add without being asked."));
+        *status = ExitStatus::Refused;
+        return false;
+    case Console::Input::EndOfInput:
+        m_console.out(QStringLiteral("\n"));
+        break;
+    case Console::Input::Line: {
+        const QString word = answer.trimmed().toLower();
+        if (word == QLatin1String("y") || word == QLatin1String("yes"))
+            return true;
+        break;
+    }
+    }
+    say(QStringLiteral("Nothing was changed."));
+    *status = ExitStatus::Refused;
+    return false;
+}
+
+void SiteCommand::say(const QString& text) const
+{
+    m_console.out(text + QLatin1Char('\n'));
+}
+
+void SiteCommand::complain(const QString& text) const
+{
+    m_console.err(text + QLatin1Char('\n'));
+}
+
+void SiteCommand::reportStop(const SiteData& site, const EnrolmentResult& result) const
+{
+    complain(stopText(site, result));
+    if (!result.foldersLeft.isEmpty())
+        complain(foldersLeftText(result.foldersLeft));
+    if (!result.changedAnything())
+        complain(QStringLiteral("Nothing was changed."));
+}
+
+} // namespace tk::cli
