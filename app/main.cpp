@@ -2,6 +2,7 @@
 #include "cli/Console.h"
 #include "gui/AddStudentWindow.h"
 #include "gui/StartUp.h"
+#include "platform/FileServices.h"
 #include "platform/ProgramFolder.h"
 
 #include "Version.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QIcon>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -69,19 +69,20 @@ int main(int argc, char* argv[])
     if (!tk::windowRequested(argumentsOf(argc, argv)))
         return runCommand(argc, argv);
     if (!hasDisplay()) {
-        std::fputs("tkaddstudent: there is no display to open the window on.  Without a display, "
-                   "add students from the command line:\n"
-                   "  tkaddstudent add --surname S --given G --year Y --class C\n"
-                   "  tkaddstudent add --from LIST.csv\n"
-                   "See: tkaddstudent --help\n",
-                   stderr);
+        tk::writeStandardError(
+            QStringLiteral("tkaddstudent: there is no display to open the window on.  Without a "
+                           "display, add students from the command line:\n"
+                           "  tkaddstudent add --surname S --given G --year Y --class C\n"
+                           "  tkaddstudent add --from LIST.csv\n"
+                           "See: tkaddstudent --help\n"));
         return usageStatus;
     }
     try {
         return runWindow(argc, argv);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "tkaddstudent: an unexpected error ended the program: %s\n",
-                     error.what());
+        tk::writeStandardError(
+            QStringLiteral("tkaddstudent: an unexpected error ended the program: %1\n")
+                .arg(QString::fromLocal8Bit(error.what())));
         return EXIT_FAILURE;
     }
 }

@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "platform/FileServices.h"
+
 #include <QByteArray>
 
 #include <cstdio>
@@ -54,8 +56,7 @@ QByteArray readStandardInput()
 Console standardConsole()
 {
     return {[](const QString& text) { std::cout << text.toLocal8Bit().constData() << std::flush; },
-            [](const QString& text) { std::cerr << text.toLocal8Bit().constData() << std::flush; },
-            readTerminalLine, readStandardInput};
+            writeStandardError, readTerminalLine, readStandardInput};
 }
 
 #ifdef _WIN32

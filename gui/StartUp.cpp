@@ -2,10 +2,9 @@
 
 #include "gui/AddStudentWindow.h"
 #include "gui/MessageBox.h"
+#include "platform/FileServices.h"
 
 #include <QApplication>
-
-#include <iostream>
 
 namespace tk {
 
@@ -17,7 +16,7 @@ std::optional<SiteData> loadSiteOrReport(const QString& appFolder, UserDialogs& 
         // Whoever started the program from a console or a script sees the
         // report there, even after the box has been dismissed.
         const QString report = error.report();
-        std::cerr << report.toLocal8Bit().constData() << std::endl;
+        writeStandardError(report + QLatin1Char('\n'));
         dialogs.show(startupFailureTitle, report, MessageStyle::Error);
         return std::nullopt;
     }

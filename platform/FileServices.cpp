@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <iostream>
 #include <vector>
 
 #include <fcntl.h>
@@ -50,10 +51,9 @@ QString fromFsPath(const std::filesystem::path& path)
 #endif
 }
 
-void reportToStandardError(const QString& text)
+void writeStandardError(const QString& text)
 {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
+    std::cerr << text.toLocal8Bit().constData() << std::flush;
 }
 
 namespace files {

@@ -17,8 +17,9 @@ QString nativePath(const QString& path);
 std::filesystem::path toFsPath(const QString& path);
 QString fromFsPath(const std::filesystem::path& path);
 
-// For what the operator need not act on: the console, never a message box.
-void reportToStandardError(const QString& text);
+// The one way the program writes to standard error, as it stands: the
+// command line's complaints, and the reports of a window started from a console.
+void writeStandardError(const QString& text);
 
 // Every operation below throws NumberedFailure when the operating system refuses.
 namespace files {

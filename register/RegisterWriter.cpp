@@ -242,9 +242,9 @@ void replaceRegister(const QString& appFolder, const ShortcutRegister& current,
     try {
         files::syncFolder(appFolder);
     } catch (const NumberedFailure& failure) {
-        reportToStandardError(QStringLiteral("The student is registered, but the folder %1 "
-                                             "could not be flushed to disk (error %2).")
-                                  .arg(nativePath(appFolder), QString::number(failure.number())));
+        writeStandardError(QStringLiteral("The student is registered, but the folder %1 "
+                                          "could not be flushed to disk (error %2).")
+                               .arg(nativePath(appFolder), QString::number(failure.number())));
     }
 }
 

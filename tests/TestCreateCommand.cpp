@@ -36,8 +36,6 @@ private slots:
     void shortPagesWarnAndReturn();
     void missingMasterEndsTheProgram_data();
     void missingMasterEndsTheProgram();
-    void masterCheckFailuresEndTheProgram_data();
-    void masterCheckFailuresEndTheProgram();
     void invalidYearAndClassReturnsForAnotherTry();
     void existingStudentFolderIsNeverReused();
     void aFailedCreateLeavesNoFolderBehind_data();
@@ -286,24 +284,6 @@ void TestCreateCommand::missingMasterEndsTheProgram()
 
     QCOMPARE(create(), Outcome::EndProgram);
     expectOneBox("Master Student folder does not exist!", MessageStyle::Error);
-    QVERIFY(boxes().at(1).text.contains(QDir::toNativeSeparators(m_intranet->masterFolder())));
-}
-
-void TestCreateCommand::masterCheckFailuresEndTheProgram_data()
-{
-    QTest::addColumn<int>("error");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("refused") << EACCES << "Problem!";
-    QTest::newRow("other") << EIO << "Something's wrong!";
-}
-
-void TestCreateCommand::masterCheckFailuresEndTheProgram()
-{
-    QFETCH(int, error);
-    QFETCH(QString, title);
-    faults::failOn(SystemCall::Length, error);
-    QCOMPARE(create(), Outcome::EndProgram);
-    expectOneBox(title, MessageStyle::Error);
 }
 
 void TestCreateCommand::invalidYearAndClassReturnsForAnotherTry()

@@ -17,20 +17,6 @@ using namespace tktest;
 namespace {
 
 const QString selectOne = QStringLiteral("[Select One]");
-const QColor grey(128, 128, 128);
-const QColor yellow(255, 255, 128);
-const QColor white(255, 255, 255);
-
-// The operator reads this paragraph before every use; it must survive word for word.
-const QString instructions = QStringLiteral(
-    "This utility is used to add an intranet folder structure into Ilvantis for new "
-    "students that enrol into your school after you have created your Ilvantis structure "
-    "for the year.  Type in the new student's surname and given name in the boxes below "
-    "and choose the Year and Class that the student has been enrolled into.  If your "
-    "school has individual login accounts to the server for each student, also type in "
-    "this student's login account name, otherwise leave that field blank.  When ready "
-    "click the Create button.  Please NOTE: This utility will only work if you have "
-    "created your Ilvantis structure using Ilvantis 2004 or later.");
 
 const QStringList registerYears{"Year 7", "Year 10", "Year 8"};
 // Mixed case, to prove that letter case only breaks ties in the order.
@@ -94,65 +80,31 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
-    void windowAndBanner()
-    {
-        QCOMPARE(m_window->windowTitle(),
-                 QStringLiteral("Add a New Student to Vesk's Ilvantis 2005"));
-        QVERIFY(m_window->isWindow() && !qobject_cast<QDialog*>(m_window.get()));
-        QCOMPARE(m_window->minimumSize(), QSize(381, 353));
-        QCOMPARE(m_window->maximumSize(), QSize(381, 353));
-        QCOMPARE(m_window->palette().color(QPalette::Window), grey);
-
-        auto* picture = qobject_cast<QLabel*>(control(QStringLiteral("Picture1")));
-        QVERIFY(picture);
-        QCOMPARE(picture->pixmap().size(), QSize(248, 60));
-        QCOMPARE(picture->focusPolicy(), Qt::NoFocus);
-        // Drawn unstretched at the top-left: its own pixels there, grey right of and below it.
-        const QImage shown = picture->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QImage original = picture->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(shown.pixelColor(124, 30), original.pixelColor(124, 30));
-        QCOMPARE(shown.pixelColor(250, 30), grey);
-        QCOMPARE(shown.pixelColor(124, 62), grey);
-    }
-
+    // What a screen reader calls each control: a field by its caption, a
+    // button by its own name; "" where nothing is announced.
     void controls_data()
     {
-        QTest::addColumn<QColor>("colour"); // of a caption; none where the standard colours stay
-        QTest::addColumn<bool>("bold");
-        QTest::addColumn<QString>("announced"); // what a screen reader calls it
-        const QColor none;
-        QTest::newRow("Label5") << white << false << "";
-        QTest::newRow("Label4") << yellow << true << "";
-        QTest::newRow("Label3") << yellow << true << "";
-        QTest::newRow("Text2") << none << false << "Given or Preferred Name:";
-        QTest::newRow("Text1") << none << false << "New Student's Surname:";
-        QTest::newRow("Label8") << white << false << "";
-        QTest::newRow("Label7") << white << false << "";
-        QTest::newRow("Label1") << yellow << false << "";
-        QTest::newRow("Label2") << yellow << false << "";
-        QTest::newRow("Label6") << yellow << false << "";
-        QTest::newRow("Combo1") << none << false << "Scholastic Year:";
-        QTest::newRow("Combo2") << none << false << "Class:";
-        QTest::newRow("Text3") << none << false << "Individual Login Account:";
-        QTest::newRow("Picture1") << none << false << "";
-        QTest::newRow("Command1") << none << true << "Create";
-        QTest::newRow("Command2") << none << false << "Quit";
+        QTest::addColumn<QString>("announced");
+        for (const char* label : {"Label5", "Label4", "Label3", "Label8", "Label7", "Label1",
+                                  "Label2", "Label6", "Picture1"})
+            QTest::newRow(label) << "";
+        QTest::newRow("Text2") << "Given or Preferred Name:";
+        QTest::newRow("Text1") << "New Student's Surname:";
+        QTest::newRow("Combo1") << "Scholastic Year:";
+        QTest::newRow("Combo2") << "Class:";
+        QTest::newRow("Text3") << "Individual Login Account:";
+        QTest::newRow("Command1") << "Create";
+        QTest::newRow("Command2") << "Quit";
     }
 
     void controls()
     {
-        QFETCH(QColor, colour);
-        QFETCH(bool, bold);
         QFETCH(QString, announced);
         QWidget* widget = control(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(widget && widget->isVisible());
         QVERIFY(m_window->rect().contains(widget->geometry()));
-        QCOMPARE(widget->font().weight(), bold ? QFont::Bold : QFont::Normal);
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QVERIFY2(label->text().isEmpty() || captionFits(*label), qPrintable(label->text()));
-            const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            QCOMPARE(image.pixelColor(0, image.height() - 1), grey);
-            QVERIFY(!colour.isValid() || label->palette().color(QPalette::WindowText) == colour);
         } else {
             // Fields and buttons look as they do in every other program.
             const QPalette standard = QApplication::palette(widget);
@@ -173,14 +125,6 @@ private slots:
         if (qobject_cast<QPushButton*>(widget))
             names = QStringList{face->text(QAccessible::Name)};
         QCOMPARE(names, QStringList{announced});
-    }
-
-    void instructionsNote()
-    {
-        QWidget* note = control(QStringLiteral("Label5"));
-        QVERIFY(note);
-        QCOMPARE(note->property("text").toString(), instructions);
-        QCOMPARE(note->toolTip(), QStringLiteral("MAKE SURE YOU READ THIS!!"));
     }
 
     void examples_data()
@@ -215,7 +159,8 @@ private slots:
         QTest::addColumn<bool>("shrinks");
         QTest::newRow("caption that fits") << "Class:" << QSize(49, 17) << false;
         QTest::newRow("caption too wide") << "Individual Login Account:" << QSize(100, 17) << true;
-        QTest::newRow("paragraph too tall") << instructions << QSize(345, 100) << true;
+        QTest::newRow("paragraph too tall")
+            << QStringLiteral("Type the student's names. ").repeated(20) << QSize(345, 100) << true;
         QTest::newRow("button too narrow") << "&Create" << QSize(30, 33) << true;
     }
 
