@@ -380,6 +380,46 @@ void renameReplacing(const QString& from, const QString& to)
 #endif
 }
 
+// Not QFile::rename: when another process puts a file at `to` after it looked,
+// it falls back to a copy that replaces that file.
+bool moveUnlessTaken(const QString& from, const QString& to)
+{
+    const int error = checkedCall(SystemCall::Rename, from, [&] {
+#ifdef _WIN32
+        if (MoveFileExW(reinterpret_cast<const wchar_t*>(nativePath(from).utf16()),
+                        reinterpret_cast<const wchar_t*>(nativePath(to).utf16()),
+                        MOVEFILE_WRITE_THROUGH))
+            return true;
+        errno = errnoForWindowsError(GetLastError());
+        return false;
+#else
+        const QByteArray source = QFile::encodeName(from);
+        const QByteArray target = QFile::encodeName(to);
+#ifdef __linux__
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE)
+            == 0)
+            return true;
+        if (errno != EINVAL) // some network file systems have no such rename; all have links
+            return false;
+#endif
+        if (::link(source.constData(), target.constData()) != 0)
+            return false;
+        if (::unlink(source.constData()) == 0)
+            return true;
+        const int unlinkError = errno;
+        ::unlink(target.constData());
+        errno = unlinkError;
+        return false;
+#endif
+    });
+    if (error == EEXIST || error == ENOENT)
+        return false;
+    if (error)
+        raiseFailure(error, QStringLiteral("Rename file"), from);
+    return true;
+}
+
 void copyFile(const QString& from, const QString& to, bool syncIt)
 {
     // One buffer for every file of a copy: a fresh one per file would cost an

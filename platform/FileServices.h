@@ -86,6 +86,9 @@ void removeFileIfPresent(const QString& path);
 File createAfresh(const QString& path);
 // Atomically puts `from` in the place of `to`, replacing it.
 void renameReplacing(const QString& from, const QString& to);
+// Moves `from` to `to` in one step, never over an existing `to`. False when
+// `to` exists or `from` is gone: another process got there first.
+bool moveUnlessTaken(const QString& from, const QString& to);
 // `to` is made new; an existing name is a failure.
 void copyFile(const QString& from, const QString& to, bool syncIt);
 void copyLink(const QString& from, const QString& to);

@@ -1,128 +1,173 @@
 #include "platform/LockFile.h"
 
 #include "platform/FileServices.h"
-#include "platform/NumberedFailure.h"
 #include "platform/SystemCalls.h"
 
-#include <QLockFile>
-
-#include <cerrno>
-
-#ifdef __linux__
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSysInfo>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#include <cerrno>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
 #endif
+
+// Not QLockFile: its tryLock takes over a lock whose holder it believes dead
+// by its own rule, in which a machine ID, which computers imaged from one disk
+// share, outweighs the computer's name; and it makes the file before it writes
+// the holder into it, so a copy killed in between leaves an empty lock that
+// it never takes over.
 
 namespace tk::files {
 
-#ifdef __linux__
 namespace {
 
-// The name QLockFile gives this process in a lock: its executable's.
-QByteArray executableName()
+using namespace std::chrono_literals;
+
+// A lock that names no holder is one whose maker was killed while it wrote
+// (older copies wrote the holder into the lock itself) or whose lines a power
+// cut lost: nobody is still making it once it is this old.
+constexpr auto unreadableLockAge = 10s;
+constexpr auto pollInterval = 100ms;
+
+// Unique across computers too: a process number is not.
+QString nameBeside(const QString& path)
 {
-    char target[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", target, sizeof target);
-    QByteArray name(target, length > 0 ? length : 0);
-    if (name.endsWith(" (deleted)"))
-        name.chop(10);
-    return name.mid(name.lastIndexOf('/') + 1);
+    return path + QLatin1Char('.') + QString::number(QRandomGenerator::system()->generate64(), 36);
 }
 
-// The holder's lines exactly as QLockFile writes them, so that any copy that
-// finds the lock, through QLockFile or not, reads the holder the same way.
-QByteArray holderLines()
+QByteArray contentOf(const QString& path)
 {
-    static const QByteArray machine = executableName() + '\n' + QSysInfo::machineHostName().toUtf8()
-        + '\n' + QSysInfo::machineUniqueId() + '\n' + QSysInfo::bootUniqueId() + '\n';
-    // Not kept with the rest: a forked child holds the lock as itself.
-    return QByteArray::number(::getpid()) + '\n' + machine;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool writeAll(int descriptor, const QByteArray& bytes)
+LockHolder holderIn(const QByteArray& lines)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(descriptor, bytes.constData() + done,
-                                        static_cast<size_t>(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
+    const QList<QByteArray> line = lines.split('\n');
+    bool isNumber = false;
+    const qint64 pid = line.value(0).toLongLong(&isNumber);
+    if (!isNumber || pid <= 0 || line.value(2).isEmpty())
+        return {};
+    return {pid, QString::fromUtf8(line[1]), QString::fromUtf8(line[2]), line.value(3),
+            line.value(4)};
+}
+
+bool sameOrUnknown(const QByteArray& theirs, const QByteArray& ours)
+{
+    return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
+}
+
+bool isAlive(qint64 pid)
+{
+#ifdef _WIN32
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD exitCode = 0;
+    const bool running = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+#else
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+// Whether nobody will ever release the lock that held `lines` when last `modified`
+// (never, when the lock was gone as it was read).
+bool isAbandoned(const QByteArray& lines, const QDateTime& modified)
+{
+    const LockHolder holder = holderIn(lines);
+    if (holder.pid == 0)
+        return modified.secsTo(QDateTime::currentDateTime()) > unreadableLockAge.count();
+    // A computer's name tells it apart from its clones; the IDs tell it apart
+    // from another computer that was given the same name, and from itself
+    // before it restarted.
+    return holder.computer == QSysInfo::machineHostName()
+        && sameOrUnknown(holder.machineId, QSysInfo::machineUniqueId())
+        && sameOrUnknown(holder.bootId, QSysInfo::bootUniqueId()) && !isAlive(holder.pid);
+}
+
+// Two copies may find the abandoned lock at once, and one may already have put
+// its own in its place: whatever is there is moved aside under a name of this
+// copy's own, and only if it proves to be the abandoned lock is it removed.
+bool removeAbandoned(const QString& path, const QByteArray& lines)
+{
+    const QString aside = nameBeside(path);
+    try {
+        if (!moveUnlessTaken(path, aside))
+            return true; // another copy moved it first
+    } catch (const NumberedFailure&) {
+        return false; // on Windows, while another copy reads it
     }
-    return true;
-}
-
-// QLockFile makes a lock as this does, then waits for its lines to reach the
-// disk; removing the lock then frees a block on the disk, a second wait where
-// the file system discards freed blocks. Together they cost more than the
-// register's own durable rewrite, for a file that only has to exist while its
-// holder lives: a holder that dies loses nothing if its lock goes with it. So
-// a free lock is made here, with QLockFile's lines and flock, and nothing
-// else; a lock that is there is left to QLockFile, to wait for or take over.
-// -1 when the lock was not made here, for whatever reason QLockFile then reports.
-int makeFreeLock(const QString& path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const int descriptor = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0)
-        return -1;
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && writeAll(descriptor, holderLines()))
-        return descriptor;
-    ::unlink(name.constData());
-    ::close(descriptor);
-    return -1;
+    const bool wasAbandoned = contentOf(aside) == lines;
+    if (wasAbandoned || !moveUnlessTaken(aside, path))
+        QFile::remove(aside);
+    return wasAbandoned;
 }
 
 } // namespace
-#endif
-
-LockFile::LockFile(QString path, std::unique_ptr<QLockFile> lock, int descriptor)
-    : m_path(std::move(path))
-    , m_lock(std::move(lock))
-    , m_descriptor(descriptor)
-{
-}
-
-LockFile::~LockFile()
-{
-    if (m_lock) {
-        m_lock->unlock();
-        return;
-    }
-#ifdef __linux__
-    // Removed while still held, so that no other copy can take it in between.
-    ::unlink(QFile::encodeName(m_path).constData());
-    ::close(m_descriptor);
-#endif
-}
 
 std::unique_ptr<LockFile> LockFile::take(const QString& path, std::chrono::milliseconds patience)
 {
     if (const int injected = injectedError(SystemCall::Lock, path))
         raiseFailure(injected, QStringLiteral("Make lock file"), path);
-#ifdef __linux__
-    if (const int descriptor = makeFreeLock(path); descriptor >= 0)
-        return std::unique_ptr<LockFile>(new LockFile(path, nullptr, descriptor));
-#endif
-    auto lock = std::make_unique<QLockFile>(path);
-    // Age says nothing about a holder on another machine, which may simply
-    // be adding a long list: only a holder known to be dead is overruled.
-    lock->setStaleLockTime(std::chrono::milliseconds::zero());
-    if (lock->tryLock(patience))
-        return std::unique_ptr<LockFile>(new LockFile(path, std::move(lock)));
-    switch (lock->error()) {
-    case QLockFile::LockFailedError:
-        return nullptr;
-    case QLockFile::PermissionError:
-        raiseFailure(EACCES, QStringLiteral("Make lock file"), path);
-    default:
-        raiseFailure(EIO, QStringLiteral("Make lock file"), path);
+    // Put in place whole, so that a lock is never empty.
+    const QString mine = nameBeside(path);
+    const auto removeMine = qScopeGuard([&] { QFile::remove(mine); });
+    File file(mine, File::Mode::CreateNew);
+    file.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+               + QCoreApplication::applicationName().toUtf8() + '\n'
+               + QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n'
+               + QSysInfo::bootUniqueId() + '\n');
+    file.close();
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (moveUnlessTaken(mine, path))
+            return std::unique_ptr<LockFile>(new LockFile(path));
+        const QByteArray lines = contentOf(path);
+        if (isAbandoned(lines, QFileInfo(path).lastModified()) && removeAbandoned(path, lines))
+            continue;
+        if (waited.elapsed() >= patience.count())
+            return nullptr;
+        std::this_thread::sleep_for(pollInterval);
+    }
+}
+
+LockHolder LockFile::holderOf(const QString& path)
+{
+    return holderIn(contentOf(path));
+}
+
+LockFile::~LockFile()
+{
+    if (m_held)
+        release();
+}
+
+std::optional<NumberedFailure> LockFile::release()
+{
+    m_held = false;
+    // On Windows a file that a waiting copy is reading cannot be removed.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            removeFileIfPresent(m_path);
+            return std::nullopt;
+        } catch (const NumberedFailure& failure) {
+            if (attempt == 10)
+                return failure;
+        }
+        std::this_thread::sleep_for(pollInterval / 5);
     }
 }
 

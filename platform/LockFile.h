@@ -1,18 +1,31 @@
 #pragma once
 
+#include "platform/NumberedFailure.h"
+
+#include <QByteArray>
 #include <QString>
 
 #include <chrono>
 #include <memory>
-
-class QLockFile;
+#include <optional>
 
 namespace tk::files {
 
-// A file that one process at a time may hold. It is made with create-exclusive
-// semantics, which network file systems honour too, and names its holder's
-// process and machine: a lock left by a process that has died on this machine
-// is taken over, while one held from another machine is always waited for.
+// Who a lock file names as its holder, one line each in the order QLockFile
+// writes them, so that other copies of the program and people can read it.
+struct LockHolder
+{
+    qint64 pid = 0; // 0 when the file names no holder
+    QString app;
+    QString computer;
+    QByteArray machineId;
+    QByteArray bootId;
+};
+
+// A file that one process at a time may hold, on a shared drive too. A lock
+// whose holder is known to have died on this computer is taken over, as is one
+// that names no holder long after it was made; one held from another computer
+// is always waited for.
 class LockFile
 {
 public:
@@ -20,19 +33,25 @@ public:
     // Throws NumberedFailure when the file cannot be made at all (a read-only
     // folder, say).
     static std::unique_ptr<LockFile> take(const QString& path, std::chrono::milliseconds patience);
+    // Whoever the lock at `path` names now; no pid when there is none.
+    static LockHolder holderOf(const QString& path);
 
-    ~LockFile(); // removes the file
+    // Removes the file; the failure when it could not be removed.
+    std::optional<NumberedFailure> release();
+    ~LockFile(); // releases, unless release() was called
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
 
     const QString& path() const { return m_path; }
 
 private:
-    LockFile(QString path, std::unique_ptr<QLockFile> lock, int descriptor = -1);
+    explicit LockFile(QString path)
+        : m_path(std::move(path))
+    {
+    }
 
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock; // where QLockFile made the file
-    int m_descriptor = -1; // where take() made it itself
+    bool m_held = true;
 };
 
 } // namespace tk::files

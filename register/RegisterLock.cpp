@@ -20,6 +20,16 @@ QString RegisterLock::pathIn(const QString& appFolder)
     return joinPath(appFolder, lockFileName);
 }
 
+QString RegisterLock::holderComputer(const QString& appFolder)
+{
+    return files::LockFile::holderOf(pathIn(appFolder)).computer;
+}
+
+std::optional<NumberedFailure> RegisterLock::release()
+{
+    return m_file->release();
+}
+
 RegisterLock::RegisterLock(std::unique_ptr<files::LockFile> file)
     : m_file(std::move(file))
 {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/NumberedFailure.h"
+
 #include <QString>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace tk {
 
@@ -14,7 +17,7 @@ class LockFile;
 // Only one copy of the utility at a time may change the register: two people
 // may add students at once from two machines on the same shared drive. The
 // lock is the file tkshrtct.lck beside the register, removed when its holder
-// lets it go; one left by a copy that died on this machine is taken over.
+// lets it go; one left by a copy that died on this computer is taken over.
 class RegisterLock
 {
 public:
@@ -26,8 +29,14 @@ public:
     static std::unique_ptr<RegisterLock>
     acquire(const QString& appFolder, std::chrono::milliseconds patience = defaultPatience);
     static QString pathIn(const QString& appFolder);
+    // The computer whose copy holds the lock, for a refusal to name; empty
+    // when the lock names none.
+    static QString holderComputer(const QString& appFolder);
 
-    ~RegisterLock();
+    // Lets the lock go: the failure when its file could not be removed, which
+    // leaves every other copy waiting until someone deletes it.
+    std::optional<NumberedFailure> release();
+    ~RegisterLock(); // lets it go quietly, unless release() was called
     RegisterLock(const RegisterLock&) = delete;
     RegisterLock& operator=(const RegisterLock&) = delete;
 

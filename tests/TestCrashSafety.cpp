@@ -89,12 +89,14 @@ ChildEnd runKilledAtCall(int n, const std::function<bool()>& work, QString* what
     return ChildEnd::Failed;
 }
 
-// Everything except what a run may change: the register's files, the lock,
-// and whatever lies inside `studentFolder` (relative to the root).
+// Everything except what a run may change: the register's files, the lock
+// (and a lock that a killed copy was making, which nothing reads), and
+// whatever lies inside `studentFolder` (relative to the root).
 QMap<QString, QByteArray> outside(QMap<QString, QByteArray> entries, const QString& studentFolder)
 {
     for (auto it = entries.begin(); it != entries.end();) {
         const bool mayChange = registerFiles.contains(it.key())
+            || it.key().startsWith("tkshrtct.lck.")
             || (!studentFolder.isEmpty()
                 && (it.key() == studentFolder || it.key().startsWith(studentFolder + "/")));
         it = mayChange ? entries.erase(it) : std::next(it);

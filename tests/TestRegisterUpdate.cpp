@@ -48,6 +48,8 @@ private slots:
     void aHeldLockIsWaitedForThenRefused();
     void aLockLeftBehindIsTakenOverOnlyWhenItsHolderIsKnownDead_data();
     void aLockLeftBehindIsTakenOverOnlyWhenItsHolderIsKnownDead();
+    void releaseSaysWhetherTheLockWasRemoved_data();
+    void releaseSaysWhetherTheLockWasRemoved();
     void anEmptyRegisterNeverReplacesABackupThatHoldsRows();
     void concurrentCopiesLoseNoRow();
 };
@@ -308,49 +310,90 @@ void TestRegisterUpdate::aHeldLockIsWaitedForThenRefused()
 }
 
 // A copy of the program that was killed never removes its lock; one that
-// runs on another machine may be adding a long list. Only the first may be
-// taken over, and only because its holder is known to be gone.
+// runs on another computer may be adding a long list, and computers imaged
+// from one disk share their machine ID. Only a lock whose holder is known to
+// be gone, or that names no holder long after it was made, is taken over.
 void TestRegisterUpdate::aLockLeftBehindIsTakenOverOnlyWhenItsHolderIsKnownDead_data()
 {
-    QTest::addColumn<QString>("holder");
+    // {pid}, {host}, {machine} and {boot} stand for this process's own; no
+    // process has the number 4194303 (Linux stops at 4194304, and Windows
+    // numbers its processes in fours).
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<int>("ageSeconds");
     QTest::addColumn<bool>("takenOver");
-    QTest::newRow("killed copy on this machine") << "gone" << true;
-    QTest::newRow("copy on another machine") << "elsewhere" << false;
-    QTest::newRow("live copy on this machine") << "alive" << false;
-    QTest::newRow("lock of an older version") << "older version" << false;
+    QTest::addColumn<QString>("computer"); // that a refusal names
+    const QByteArray dead = "4194303\ntkaddstudent\n";
+    QTest::newRow("killed copy here") << dead + "{host}\n{machine}\n{boot}\n" << 0 << true << "";
+    QTest::newRow("live copy here")
+        << QByteArray("{pid}\ntkaddstudent\n{host}\n{machine}\n{boot}\n") << 0 << false << "{host}";
+    QTest::newRow("elsewhere") << dead + "elsewhere\n\n\n" << 0 << false << "elsewhere";
+    QTest::newRow("killed copy on a clone") << dead + "elsewhere\n{machine}\n{boot}\n"
+                                            << 0 << false << "elsewhere";
+    QTest::newRow("older version")
+        << QByteArray("tkaddstudent on here, process 7\r\n") << 0 << false << "";
+    QTest::newRow("empty, just made") << QByteArray() << 0 << false << "";
+    QTest::newRow("empty, left long ago") << QByteArray() << 60 << true << "";
+    QTest::newRow("garbage, left long ago") << QByteArray("\x01\x02") << 60 << true << "";
 }
 
 void TestRegisterUpdate::aLockLeftBehindIsTakenOverOnlyWhenItsHolderIsKnownDead()
 {
-    QFETCH(QString, holder);
+    QFETCH(QByteArray, lines);
+    QFETCH(int, ageSeconds);
     QFETCH(bool, takenOver);
+    QFETCH(QString, computer);
     Intranet intranet;
     const QString lockFile = intranet.path("tkshrtct.lck");
-    QList<QByteArray> lines;
-    {
-        // The holder's lines as this machine writes them, then changed into
-        // those of the holder wanted.
-        const std::unique_ptr<RegisterLock> held = RegisterLock::acquire(intranet.root());
-        QVERIFY(held);
-        lines = tktest::readFile(lockFile).split('\n');
-    }
-    // No process has this number: Linux stops at 4194304, and Windows numbers
-    // its processes in fours.
-    if (holder != "alive")
-        lines[0] = "4194303";
-    if (holder == "elsewhere")
-        lines = lines.mid(0, 2) << "elsewhere"
-                                << "";
-    tktest::writeFile(lockFile,
-                      holder == "older version" ? QByteArray("tkaddstudent on here, process 7\r\n")
-                                                : lines.join('\n'));
-    const QByteArray before = tktest::readFile(lockFile);
+    lines.replace("{pid}", QByteArray::number(QCoreApplication::applicationPid()))
+        .replace("{host}", QSysInfo::machineHostName().toUtf8())
+        .replace("{machine}", QSysInfo::machineUniqueId())
+        .replace("{boot}", QSysInfo::bootUniqueId());
+    tktest::writeFile(lockFile, lines);
+    QFile file(lockFile);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                             QFileDevice::FileModificationTime));
+    file.close();
+    QElapsedTimer waited;
+    waited.start();
     const std::unique_ptr<RegisterLock> taken = RegisterLock::acquire(intranet.root(),
                                                                       std::chrono::milliseconds(
                                                                           200));
     QCOMPARE(bool(taken), takenOver);
-    if (!takenOver)
-        QCOMPARE(tktest::readFile(lockFile), before);
+    if (!takenOver) {
+        QVERIFY(waited.elapsed() >= 200);
+        QCOMPARE(tktest::readFile(lockFile), lines);
+        QCOMPARE(RegisterLock::holderComputer(intranet.root()),
+                 computer.replace("{host}", QSysInfo::machineHostName()));
+    }
+    // Nothing left beside the lock: no half-made lock, no lock moved aside.
+    QCOMPARE(QDir(intranet.root()).entryList({"tkshrtct.lck*"}, QDir::Files),
+             QStringList{"tkshrtct.lck"});
+}
+
+// A lock that stays behind keeps every other copy waiting: the operator is told.
+void TestRegisterUpdate::releaseSaysWhetherTheLockWasRemoved_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("removed") << 0 << QString();
+    QTest::newRow("cannot be removed") << EBUSY << "Delete file: 75";
+}
+
+void TestRegisterUpdate::releaseSaysWhetherTheLockWasRemoved()
+{
+    QFETCH(int, error);
+    QFETCH(QString, failure);
+    Intranet intranet;
+    const std::unique_ptr<RegisterLock> lock = RegisterLock::acquire(intranet.root());
+    QVERIFY(lock);
+    if (error)
+        faults::failAlways(SystemCall::Remove, error, "tkshrtct.lck");
+    const std::optional<NumberedFailure> released = lock->release();
+    QCOMPARE(released ? released->operation() + ": " + QString::number(released->number())
+                      : QString(),
+             failure);
+    QCOMPARE(QFile::exists(intranet.path("tkshrtct.lck")), bool(error));
 }
 
 // A register emptied by accident (a disk error, an editor) must not take the
