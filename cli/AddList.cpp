@@ -8,6 +8,8 @@
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 
 namespace tk::cli {
@@ -281,6 +283,7 @@ private:
 
     int report(const SiteData& site, const EnrolmentResult& result)
     {
+        const auto aftermath = qScopeGuard([&] { reportAftermath(result); });
         for (qsizetype i = 0; i < result.students.size(); ++i) {
             Entry& entry = m_entries[m_enrolled[i]];
             if (entry.outcome == StudentOutcome::ToAdd

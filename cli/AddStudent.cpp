@@ -6,6 +6,8 @@
 #include "platform/FileServices.h"
 #include "register/RegisterWriter.h"
 
+#include <QScopeGuard>
+
 namespace tk::cli {
 
 namespace {
@@ -47,6 +49,7 @@ protected:
         if (!confirmed(question(*student), &status))
             return status;
         const EnrolmentResult result = enrolment.run();
+        const auto aftermath = qScopeGuard([&] { reportAftermath(result); });
         if (result.stop != EnrolmentResult::Stop::None) {
             complain(QStringLiteral("Not added: %1 (%2, %3).")
                          .arg(student->fullName(), student->year(), student->className()));

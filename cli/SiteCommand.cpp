@@ -80,4 +80,10 @@ void SiteCommand::reportStop(const SiteData& site, const EnrolmentResult& result
         complain(QStringLiteral("Nothing was changed."));
 }
 
+void SiteCommand::reportAftermath(const EnrolmentResult& result) const
+{
+    if (result.lockLeft)
+        complain(lockLeftText(*result.lockLeft));
+}
+
 } // namespace tk::cli

@@ -25,6 +25,8 @@ protected:
     void complain(const QString& text) const;
     // The lines that tell how a run that stopped left things.
     void reportStop(const SiteData& site, const EnrolmentResult& result) const;
+    // What went wrong once the students were registered, however the run ended.
+    void reportAftermath(const EnrolmentResult& result) const;
 
     const Console& m_console;
 

@@ -82,13 +82,21 @@ QString folderExistsProblem(const Student& student)
         .arg(nativePath(student.folder()));
 }
 
-QString lockedProblem(const SiteData& site)
+QString lockedProblem(const SiteData& site, const QString& holder)
 {
     const QString lock = nativePath(RegisterLock::pathIn(site.appFolder));
-    return QStringLiteral("Another copy of tkaddstudent is changing the register (it holds the "
+    const QString where = holder.isEmpty() ? QString() : QStringLiteral(" on %1").arg(holder);
+    return QStringLiteral("Another copy of tkaddstudent%2 is changing the register (it holds the "
                           "lock file %1).  Wait a moment and run the command again; if no other "
                           "copy is running on another computer, delete %1 first.")
-        .arg(lock);
+        .arg(lock, where);
+}
+
+QString lockLeftText(const FailureReport& failure)
+{
+    return QStringLiteral("The lock file %1 could not be removed (error %2), so every other copy "
+                          "of tkaddstudent waits for it: delete it.")
+        .arg(nativePath(failure.path), QString::number(failure.number));
 }
 
 QString registerChangedProblem(const QString& problem)
@@ -113,7 +121,7 @@ QString stopText(const SiteData& site, const EnrolmentResult& result)
     case Stop::MasterMissing:
         return masterPageProblem(site, PageState::Missing);
     case Stop::Locked:
-        return lockedProblem(site);
+        return lockedProblem(site, result.lockHolder);
     case Stop::RegisterUnreadable:
         return registerChangedProblem(result.problem);
     case Stop::Refused:

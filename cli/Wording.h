@@ -21,7 +21,8 @@ QString failureText(const FailureReport& failure);
 QString masterPageProblem(const SiteData& site, PageState state);
 QString classPageProblem(const SiteData& site, const Student& student, PageState state);
 QString folderExistsProblem(const Student& student);
-QString lockedProblem(const SiteData& site);
+QString lockedProblem(const SiteData& site, const QString& holder);
+QString lockLeftText(const FailureReport& failure);
 QString registerChangedProblem(const QString& problem);
 // Why an enrolment stopped, in a sentence or two; empty when it did not.
 QString stopText(const SiteData& site, const EnrolmentResult& result);

@@ -221,6 +221,7 @@ private:
             return;
         }
         if (!lock) {
+            m_result.lockHolder = RegisterLock::holderComputer(m_site.appFolder);
             stop(Stop::Locked);
             return;
         }
@@ -238,6 +239,8 @@ private:
         const QList<qsizetype> made = makeFolders();
         if (!made.isEmpty())
             registerStudents(current, made, *lock);
+        if (const std::optional<NumberedFailure> failure = lock->release())
+            m_result.lockLeft = FailureReport::of(*failure);
     }
 
     bool acceptedAgainst(const ShortcutRegister& current)

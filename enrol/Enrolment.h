@@ -74,6 +74,10 @@ struct EnrolmentResult
     // Folders made for students who are not registered, which could not be
     // removed again: the operator must.
     QStringList foldersLeft;
+    // The lock, when it could not be removed at the end: every other copy
+    // waits for it until the operator deletes it.
+    std::optional<FailureReport> lockLeft;
+    QString lockHolder; // for Locked: the computer whose copy holds it, if it says
 
     qsizetype count(StudentOutcome outcome) const;
     bool changedAnything() const;

@@ -35,6 +35,16 @@ CreateCommand::Outcome CreateCommand::run(const StudentInputs& typed)
 CreateCommand::Outcome CreateCommand::report(const EnrolmentResult& result, const Student& student,
                                              const QString& classText)
 {
+    const Outcome outcome = reportStop(result, student, classText);
+    if (result.lockLeft)
+        m_dialogs.show(messages::concernTitle, messages::lockLeft(result.lockLeft->path),
+                       MessageStyle::Error);
+    return outcome;
+}
+
+CreateCommand::Outcome CreateCommand::reportStop(const EnrolmentResult& result,
+                                                 const Student& student, const QString& classText)
+{
     using Stop = EnrolmentResult::Stop;
     switch (result.stop) {
     case Stop::None:

@@ -18,6 +18,8 @@ public:
 
 private:
     Outcome report(const EnrolmentResult& result, const Student& student, const QString& classText);
+    Outcome reportStop(const EnrolmentResult& result, const Student& student,
+                       const QString& classText);
     Outcome reportFailure(const EnrolmentResult& result);
     Outcome refuse(const QString& text);
     Outcome warn(const QString& text);

@@ -108,4 +108,11 @@ QString folderLeft(const QString& folder)
                          "failure.  Please delete it before you add this student again.");
 }
 
+QString lockLeft(const QString& lockFilePath)
+{
+    return QStringLiteral("The lock file ") + nativePath(lockFilePath)
+        + QStringLiteral(" could not be removed, so every other copy of this utility will wait "
+                         "for it.  Please delete it.");
+}
+
 } // namespace tk::messages

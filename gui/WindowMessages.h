@@ -46,6 +46,7 @@ struct Box
 Box failureBox(int failureNumber);
 QString registerUnreadable(const QString& problem);
 QString folderLeft(const QString& folder);
+QString lockLeft(const QString& lockFilePath);
 
 } // namespace messages
 } // namespace tk

@@ -89,12 +89,13 @@ bool isAbandoned(const QByteArray& lines, const QDateTime& modified)
     const LockHolder holder = holderIn(lines);
     if (holder.pid == 0)
         return modified.secsTo(QDateTime::currentDateTime()) > unreadableLockAge.count();
-    // A computer's name tells it apart from its clones; the IDs tell it apart
-    // from another computer that was given the same name, and from itself
-    // before it restarted.
-    return holder.computer == QSysInfo::machineHostName()
-        && sameOrUnknown(holder.machineId, QSysInfo::machineUniqueId())
-        && sameOrUnknown(holder.bootId, QSysInfo::bootUniqueId()) && !isAlive(holder.pid);
+    // A computer's name tells it apart from its clones, and its machine ID
+    // from another computer that was given the same name.
+    if (holder.computer != QSysInfo::machineHostName()
+        || !sameOrUnknown(holder.machineId, QSysInfo::machineUniqueId()))
+        return false;
+    // Its holder is gone with the start it was made in, as after a power cut.
+    return !sameOrUnknown(holder.bootId, QSysInfo::bootUniqueId()) || !isAlive(holder.pid);
 }
 
 // Two copies may find the abandoned lock at once, and one may already have put

@@ -187,6 +187,10 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
            "Anna Maria,vanderberg_annamaria,7A,Year 7\" to %2.\n"
            "Next: link each new student's page from the class page, which this program never "
            "edits:\n  %3\n";
+    QTest::newRow("0: added, the lock left behind")
+        << "lock stays" << 0
+        << "The lock file %6 could not be removed (error 75), so every other copy of "
+           "tkaddstudent waits for it: delete it.\n";
     QTest::newRow("1: no settings")
         << "no settings" << 1 << "The settings file could not be found.";
     QTest::newRow("3: refused")
@@ -232,6 +236,8 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         QDir().mkpath(m_intranet->path("2026/Year 7/7A/vanderberg_annamaria"));
     if (setUp == "locked")
         tktest::writeFile(m_intranet->path("tkshrtct.lck"), "another copy");
+    if (setUp == "lock stays")
+        faults::failAlways(SystemCall::Remove, EACCES, "tkshrtct.lck");
     if (setUp.contains("disk full"))
         faults::failOn(SystemCall::Write, ENOSPC, "writing/story.htm", setUp.startsWith("list"));
     if (setUp.startsWith("list"))
@@ -250,7 +256,8 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         .replace("%2", native("tkshrtct.dat"))
         .replace("%3", native("2026/Year 7/7A/index.htm"))
         .replace("%4", native("2026/Year 7"))
-        .replace("%5", native("2026/Year 7/7A/vanderberg_annamaria/writing/story.htm"));
+        .replace("%5", native("2026/Year 7/7A/vanderberg_annamaria/writing/story.htm"))
+        .replace("%6", native("tkshrtct.lck"));
     QVERIFY2((m_out + m_err).contains(said), qPrintable(m_out + m_err));
     if (status != 0 && status != 5)
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
