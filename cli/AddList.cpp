@@ -7,6 +7,7 @@
 #include "lists/StudentListReader.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/StopRequests.h"
 
 #include <QScopeGuard>
 
@@ -104,7 +105,8 @@ protected:
         int status = ExitStatus::Refused;
         if (!confirmed(question(site), &status))
             return finish(status);
-        return report(site, enrolment.run(progress()));
+        const StopRequests stops;
+        return report(site, enrolment.run(progress(stops)));
     }
 
 private:
@@ -267,7 +269,7 @@ private:
         return lines.join(QLatin1Char('\n'));
     }
 
-    EnrolmentProgress progress()
+    EnrolmentProgress progress(const StopRequests& stops)
     {
         const qsizetype total = count(StudentOutcome::ToAdd);
         return {[this, total](qsizetype i) {
@@ -278,7 +280,10 @@ private:
                                            entry.student->className()));
                 },
                 [this](qsizetype) { say(QStringLiteral("done")); },
-                [this](qsizetype) { m_console.out(QStringLiteral("Writing the register ... ")); }};
+                [this](qsizetype) { m_console.out(QStringLiteral("Writing the register ... ")); },
+                [this, &stops] {
+                    return stops.requested() || (m_console.outputLost && m_console.outputLost());
+                }};
     }
 
     int report(const SiteData& site, const EnrolmentResult& result)

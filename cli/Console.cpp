@@ -56,7 +56,8 @@ QByteArray readStandardInput()
 Console standardConsole()
 {
     return {[](const QString& text) { std::cout << text.toLocal8Bit().constData() << std::flush; },
-            writeStandardError, readTerminalLine, readStandardInput};
+            writeStandardError, readTerminalLine, readStandardInput,
+            [] { return !std::cout.good(); }};
 }
 
 #ifdef _WIN32

@@ -18,6 +18,8 @@ struct Console
     std::function<Input(QString* line)> readLine;
     // The whole of standard input, for a list given as "-".
     std::function<QByteArray()> readAllInput;
+    // Whether the output went away (a closed pipe or terminal): nobody reads on.
+    std::function<bool()> outputLost;
 };
 
 Console standardConsole();

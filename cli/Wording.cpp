@@ -126,6 +126,8 @@ QString stopText(const SiteData& site, const EnrolmentResult& result)
         return registerChangedProblem(result.problem);
     case Stop::Refused:
         return result.problem;
+    case Stop::Interrupted:
+        return QStringLiteral("Stopped on request before every student was added.");
     case Stop::PathMissing:
     case Stop::Failed:
         break;
@@ -149,6 +151,7 @@ int statusOf(const EnrolmentResult& result)
         if (!result.changedAnything())
             return ExitStatus::PageOrPath;
         break;
+    case Stop::Interrupted:
     case Stop::Failed:
     case Stop::Locked:
     case Stop::RegisterUnreadable:

@@ -1,5 +1,6 @@
 #include "enrol/Enrolment.h"
 
+#include "enrol/Journal.h"
 #include "enrol/Refusals.h"
 #include "enrol/TemplateCopy.h"
 #include "platform/FileServices.h"
@@ -10,6 +11,7 @@
 #include "register/RegisterWriter.h"
 
 #include <QHash>
+#include <QMap>
 
 #include <algorithm>
 
@@ -225,22 +227,88 @@ private:
             stop(Stop::Locked);
             return;
         }
+        if (finishInterruptedRun(*lock)) {
+            addStudents(*lock);
+            // What the run could not clean up is the next run's to finish.
+            if (!m_unplacedNames.isEmpty() && m_result.foldersLeft.isEmpty() && !m_keepJournal)
+                failureOf([&] { files::removeFileIfPresent(journalPathIn(m_site.appFolder)); });
+        }
+        if (const std::optional<NumberedFailure> failure = lock->release())
+            m_result.lockLeft = FailureReport::of(*failure);
+    }
+
+    void addStudents(const RegisterLock& lock)
+    {
         // Another copy may have added students since this one read the register.
         ShortcutRegister current;
-        try {
-            current = reloadRegister(m_site.appFolder, m_site.shortcuts);
-        } catch (const StartupError& error) {
-            m_result.problem = error.problem();
-            stop(Stop::RegisterUnreadable);
-            return;
-        }
-        if (!acceptedAgainst(current))
+        if (!reloaded(&current) || !acceptedAgainst(current))
             return;
         const QList<qsizetype> made = makeFolders();
         if (!made.isEmpty())
-            registerStudents(current, made, *lock);
-        if (const std::optional<NumberedFailure> failure = lock->release())
-            m_result.lockLeft = FailureReport::of(*failure);
+            registerStudents(current, made, lock);
+    }
+
+    bool reloaded(ShortcutRegister* current)
+    {
+        try {
+            *current = reloadRegister(m_site.appFolder, m_site.shortcuts);
+            return true;
+        } catch (const StartupError& error) {
+            m_result.problem = error.problem();
+            stop(Stop::RegisterUnreadable);
+            return false;
+        }
+    }
+
+    // What a run that was killed, or lost its power, left: a folder never put
+    // in place is removed, and one put in place is registered, as that run
+    // would have done next.
+    bool finishInterruptedRun(const RegisterLock& lock)
+    {
+        std::optional<QList<JournalEntry>> left;
+        if (auto failure = failureOf([&] { left = readJournal(m_site.appFolder); })) {
+            fail(*failure);
+            return false;
+        }
+        if (!left)
+            return true;
+        ShortcutRegister current;
+        if (!reloaded(&current))
+            return false;
+        QList<RegisterRecord> placed;
+        const auto failure = failureOf([&] {
+            for (const JournalEntry& entry : *left) {
+                const QString classFolder = joinPath(joinPath(m_site.structureFolder(),
+                                                              entry.record.yearName),
+                                                     entry.record.className);
+                const QString unplaced = joinPath(classFolder, entry.temporaryName);
+                if (files::nameExists(unplaced)) {
+                    files::removeFolderTree(unplaced);
+                    ++m_result.leftovers.removed;
+                } else if (files::nameExists(joinPath(classFolder, entry.record.folderName))
+                           && !names(current, entry.record)) {
+                    placed << entry.record;
+                }
+            }
+            if (!placed.isEmpty())
+                updateRegister(m_site.appFolder, current, placed, lock);
+            files::removeFileIfPresent(journalPathIn(m_site.appFolder));
+        });
+        if (failure)
+            fail(*failure);
+        else
+            m_result.leftovers.registered = placed.size();
+        return !failure;
+    }
+
+    static bool names(const ShortcutRegister& shortcuts, const RegisterRecord& record)
+    {
+        return std::any_of(
+            shortcuts.rows.begin(), shortcuts.rows.end(), [&](const RegisterRecord& row) {
+                return row.accountName.compare(record.accountName, Qt::CaseInsensitive) == 0
+                    && row.folderName == record.folderName && row.className == record.className
+                    && row.yearName == record.yearName;
+            });
     }
 
     bool acceptedAgainst(const ShortcutRegister& current)
@@ -258,12 +326,39 @@ private:
         return false;
     }
 
+    QString unplacedFolder(qsizetype i) const
+    {
+        Q_ASSERT(m_unplacedNames.contains(i));
+        return joinPath(student(i).classFolder(), m_unplacedNames[i]);
+    }
+
+    JournalEntry journalEntry(qsizetype i) const
+    {
+        return {m_unplacedNames.value(i), student(i).record()};
+    }
+
+    // Each under a name of its own until every one is complete and on the disk.
     QList<qsizetype> makeFolders()
     {
+        QList<JournalEntry> journal;
+        for (qsizetype i = 0; i < m_result.students.size(); ++i)
+            if (m_result.students[i].outcome != StudentOutcome::AlreadyAdded) {
+                m_unplacedNames.insert(i, newTemporaryFolderName(student(i).folderName()));
+                journal << journalEntry(i);
+            }
+        if (journal.isEmpty())
+            return {};
+        if (auto failure = failureOf([&] { writeJournal(m_site.appFolder, journal); })) {
+            fail(*failure);
+            return {};
+        }
         QList<qsizetype> made;
-        for (qsizetype i = 0; i < m_result.students.size(); ++i) {
-            if (m_result.students[i].outcome == StudentOutcome::AlreadyAdded)
-                continue;
+        for (auto it = m_unplacedNames.keyBegin(); it != m_unplacedNames.keyEnd(); ++it) {
+            const qsizetype i = *it;
+            if (m_progress.stopRequested && m_progress.stopRequested()) {
+                stop(Stop::Interrupted);
+                break;
+            }
             if (m_progress.starting)
                 m_progress.starting(i);
             if (!makeFolder(i))
@@ -277,20 +372,18 @@ private:
 
     bool makeFolder(qsizetype i)
     {
-        const Student& s = student(i);
         bool folderMade = false;
         const auto failure = failureOf([&] {
-            files::makeFolder(s.folder());
+            files::makeFolder(unplacedFolder(i));
             folderMade = true;
-            fillStudentFolder(m_site.masterFolder(), s.folder(), s.fullName());
+            fillStudentFolder(m_site.masterFolder(), unplacedFolder(i), student(i).fullName());
         });
         if (!failure)
             return true;
         fail(*failure);
         m_result.students[i].outcome = StudentOutcome::Failed;
-        // A folder that was there before this run is never touched.
         if (folderMade)
-            removeUnregistered(s.folder());
+            removeUnregistered(unplacedFolder(i));
         return false;
     }
 
@@ -299,27 +392,81 @@ private:
     {
         if (m_progress.registering)
             m_progress.registering(made.size());
-        QList<RegisterRecord> records;
         QStringList classFolders;
-        for (const qsizetype i : made) {
-            records << student(i).record();
+        for (const qsizetype i : made)
             if (!classFolders.contains(student(i).classFolder()))
                 classFolders << student(i).classFolder();
-        }
-        const auto failure = failureOf([&] {
-            // The register never names a student whose files a power cut could take.
+        // A folder is put in place only once all of it is on the disk, and
+        // registered only once its place is.
+        const auto syncAll = [&] {
             for (const QString& classFolder : classFolders)
                 files::syncFileSystemOf(classFolder);
+        };
+        QList<qsizetype> placed;
+        if (auto failure = failureOf(syncAll)) {
+            fail(*failure);
+        } else {
+            placed = putInPlace(made);
+        }
+        QList<RegisterRecord> records;
+        for (const qsizetype i : placed)
+            records << student(i).record();
+        const auto failure = placed.isEmpty() ? std::nullopt : failureOf([&] {
+            syncAll();
             updateRegister(m_site.appFolder, current, records, lock);
         });
-        for (const qsizetype i : made)
-            m_result.students[i].outcome = failure ? StudentOutcome::Failed : StudentOutcome::Added;
-        if (!failure)
-            return;
-        if (!m_result.failure)
+        for (const qsizetype i : made) {
+            const bool added = !failure && placed.contains(i);
+            m_result.students[i].outcome = added ? StudentOutcome::Added : StudentOutcome::Failed;
+            if (added)
+                continue;
+            if (placed.contains(i) && !takenOutOfPlace(i))
+                m_result.foldersLeft << student(i).folder();
+            else if (!m_keepJournal)
+                removeUnregistered(unplacedFolder(i));
+        }
+        if (failure && !m_result.failure)
             fail(*failure);
-        for (const qsizetype i : made)
-            removeUnregistered(student(i).folder());
+    }
+
+    // In order, until one cannot be: its name is taken, or the move fails.
+    QList<qsizetype> putInPlace(const QList<qsizetype>& made)
+    {
+        QList<qsizetype> placed;
+        for (const qsizetype i : made) {
+            bool moved = false;
+            auto failure = failureOf(
+                [&] { moved = files::moveUnlessTaken(unplacedFolder(i), student(i).folder()); });
+            if (!failure && !moved)
+                failure = FailureReport{FailureNumber::PathFileAccess,
+                                        QStringLiteral("Make folder"), student(i).folder()};
+            if (!failure) {
+                placed << i;
+                continue;
+            }
+            fail(*failure);
+            // The note keeps only what this run put in place: the folder whose
+            // name was taken is someone else's, for the next run to leave alone.
+            QList<JournalEntry> journal;
+            for (const qsizetype j : placed)
+                journal << journalEntry(j);
+            // Failing that, the note still names them all, and the next run
+            // removes what is not in place.
+            m_keepJournal = failureOf([&] { writeJournal(m_site.appFolder, journal); }).has_value();
+            break;
+        }
+        return placed;
+    }
+
+    // Out of its place again before it goes, so that a kill while it goes
+    // leaves a folder that the next run removes, never one it registers.
+    bool takenOutOfPlace(qsizetype i)
+    {
+        bool moved = false;
+        return !failureOf([&] {
+                    moved = files::moveUnlessTaken(student(i).folder(), unplacedFolder(i));
+                }).has_value()
+            && moved;
     }
 
     // Everything in the folder is this run's own copy, made exclusively.
@@ -333,6 +480,8 @@ private:
     const SiteData& m_site;
     const EnrolmentProgress& m_progress;
     EnrolmentResult m_result;
+    QMap<qsizetype, QString> m_unplacedNames; // of the students this run makes, in order
+    bool m_keepJournal = false; // it names folders that this run could not see to
 };
 
 EnrolmentResult Enrolment::run(const EnrolmentProgress& progress)

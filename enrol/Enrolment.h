@@ -63,6 +63,7 @@ struct EnrolmentResult
         Locked, // another copy held the register's lock throughout
         RegisterUnreadable, // read again under the lock; `problem` says what is wrong
         Refused, // a student was refused under the lock, against what is on disk now
+        Interrupted, // asked to stop: the students made until then are added
         Failed, // any other failure; `failure` says how
     };
 
@@ -78,6 +79,12 @@ struct EnrolmentResult
     // waits for it until the operator deletes it.
     std::optional<FailureReport> lockLeft;
     QString lockHolder; // for Locked: the computer whose copy holds it, if it says
+    // What a run that was killed or lost its power had left, and this one finished.
+    struct Leftovers
+    {
+        qsizetype registered = 0; // folders it had put in place
+        qsizetype removed = 0; // folders it had not
+    } leftovers;
 
     qsizetype count(StudentOutcome outcome) const;
     bool changedAnything() const;
@@ -89,6 +96,9 @@ struct EnrolmentProgress
     std::function<void(qsizetype index)> starting;
     std::function<void(qsizetype index)> folderMade;
     std::function<void(qsizetype count)> registering;
+    // Asked before each student: true stops the run there, and the students
+    // made until then are added.
+    std::function<bool()> stopRequested;
 };
 
 // Adds one student or many in one go: checks them against the register as

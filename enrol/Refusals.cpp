@@ -1,5 +1,6 @@
 #include "enrol/Refusals.h"
 
+#include "enrol/Journal.h"
 #include "enrol/Student.h"
 #include "platform/FileServices.h"
 #include "platform/SystemText.h"
@@ -267,7 +268,8 @@ Refusal refusals::ofValues(const Student& student)
 Refusal refusals::ofPathLength(const Student& student, qsizetype longestTemplatePath)
 {
     constexpr qsizetype longestPath = 259;
-    const qsizetype length = student.folder().size()
+    // Built under a longer name first.
+    const qsizetype length = student.folder().size() + temporarySuffixLength
         + (longestTemplatePath > 0 ? 1 + longestTemplatePath : 0);
     if (length <= longestPath)
         return std::nullopt;

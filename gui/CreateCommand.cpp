@@ -63,6 +63,8 @@ CreateCommand::Outcome CreateCommand::reportStop(const EnrolmentResult& result,
     case Stop::MasterMissing:
         return showAndEnd(messages::masterMissingTitle,
                           messages::masterMissing(m_site.masterFolder()));
+    case Stop::Interrupted: // the window never asks to stop part way
+        return Outcome::EndProgram;
     case Stop::PathMissing:
     case Stop::Failed:
         break;

@@ -9,6 +9,7 @@
 #include "register/SiteFiles.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <chrono>
@@ -36,7 +37,8 @@ class TestCrashSafety : public QObject
 private slots:
     void cleanup();
     void aKilledRegisterUpdateLeavesACompleteRegister();
-    void aKilledCreateNeverRegistersAHalfMadeStudent();
+    void aKilledEnrolmentIsFinishedByTheNextRun_data();
+    void aKilledEnrolmentIsFinishedByTheNextRun();
 };
 
 namespace {
@@ -121,6 +123,44 @@ void checkTheLeftLockIsTakenOver(const QString& root)
 {
     QVERIFY(RegisterLock::acquire(root, std::chrono::milliseconds(0)));
     QVERIFY(!QFile::exists(RegisterLock::pathIn(root)));
+}
+
+// Every student the register names has a folder that is a complete copy of
+// the template, with the name in its page.
+void checkEveryRegisteredStudentIsComplete(const Intranet& intranet)
+{
+    const QMap<QString, QByteArray> names{{"abel_mary", "Mary Abel"},
+                                          {"cole_max", "Max Cole"},
+                                          {"dunn_cara", "Cara Dunn"},
+                                          {"quorrel_dravin", "Dravin Quorrel"},
+                                          {"vanderberg_annamaria", "Anna Maria Van der Berg"}};
+    for (const RegisterRecord& row : loadRegister(intranet.root()).rows) {
+        if (!names.contains(row.folderName))
+            continue; // registered before, with no folder in the test intranet
+        auto complete = tktest::snapshot(intranet.masterFolder());
+        complete["index.htm"].replace("New Student", names[row.folderName]);
+        QCOMPARE(tktest::snapshot(intranet.path("2026/" + row.yearName + "/" + row.className + "/"
+                                                + row.folderName)),
+                 complete);
+    }
+}
+
+// All but the register's own files and what the students' folders may hold:
+// a half-made folder left there, or the note of what a run was making, fails
+// the comparison once the next run is done.
+QMap<QString, QByteArray> outsideTheStudents(QMap<QString, QByteArray> entries)
+{
+    static const QRegularExpression student(
+        QStringLiteral("^2026/Year 7/7[AB]/(abel_mary|cole_max|dunn_cara|quorrel_dravin|"
+                       "vanderberg_annamaria)(/|$)"));
+    for (auto it = entries.begin(); it != entries.end();) {
+        // A holder's lines that a copy killed while it made its lock left
+        // beside it are read by nobody.
+        const bool mayChange = (registerFiles.contains(it.key()) && it.key() != "tkshrtct.lck")
+            || it.key().startsWith("tkshrtct.lck.") || student.match(it.key()).hasMatch();
+        it = mayChange ? entries.erase(it) : std::next(it);
+    }
+    return entries;
 }
 
 struct RunEnd
@@ -209,68 +249,77 @@ void TestCrashSafety::aKilledRegisterUpdateLeavesACompleteRegister()
 #endif
 }
 
-void TestCrashSafety::aKilledCreateNeverRegistersAHalfMadeStudent()
+void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun_data()
+{
+    QTest::addColumn<QStringList>("students"); // surname|given name|class, in Year 7
+    QTest::addColumn<QByteArray>("newRegister");
+    QTest::newRow("one student") << QStringList{"Van der Berg|Anna Maria|7A"}
+                                 << QByteArray("Adams Ben,adams_ben,7A,Year 7\r\n"
+                                               "Lee Kim,lee_kim,7B,Year 7\r\n"
+                                               "Van der Berg Anna Maria,vanderberg_annamaria,7A,"
+                                               "Year 7\r\n"
+                                               "zz9,zed_zoe,7A,Year 7\r\n");
+    QTest::newRow("a list of four")
+        << QStringList{"Quorrel|Dravin|7A", "Abel|Mary|7B", "Cole|Max|7A", "Dunn|Cara|7B"}
+        << QByteArray("Abel Mary,abel_mary,7B,Year 7\r\n"
+                      "Adams Ben,adams_ben,7A,Year 7\r\n"
+                      "Cole Max,cole_max,7A,Year 7\r\n"
+                      "Dunn Cara,dunn_cara,7B,Year 7\r\n"
+                      "Lee Kim,lee_kim,7B,Year 7\r\n"
+                      "Quorrel Dravin,quorrel_dravin,7A,Year 7\r\n"
+                      "zz9,zed_zoe,7A,Year 7\r\n");
+}
+
+// Killed at any call, a run leaves a register that the next start reads and
+// that names no half-made student; the next run, the same again, finishes
+// the job with no step by hand, whatever the killed one left.
+void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun()
 {
 #ifdef Q_OS_UNIX
-    const StudentInputs inputs = tktest::annaMaria();
-    const QString studentFolder = QStringLiteral("2026/Year 7/7A/vanderberg_annamaria");
-    const QByteArray newRegister = "Adams Ben,adams_ben,7A,Year 7\r\n"
-                                   "Lee Kim,lee_kim,7B,Year 7\r\n"
-                                   "Van der Berg Anna Maria,vanderberg_annamaria,7A,Year 7\r\n"
-                                   "zz9,zed_zoe,7A,Year 7\r\n";
-    bool lockTakenOver = false;
+    QFETCH(QStringList, students);
+    QFETCH(QByteArray, newRegister);
+    const auto enrol = [&](const SiteData& site) {
+        QList<Enrollee> list;
+        for (const QString& row : students) {
+            const QStringList f = row.split('|');
+            StudentInputs typed = tktest::annaMaria();
+            typed.surname = f[0];
+            typed.givenName = f[1];
+            typed.className = f[2];
+            QString refusal;
+            const std::optional<Student> student = Student::from(typed, site, &refusal);
+            if (!student)
+                return false;
+            list.append({0, *student});
+        }
+        return Enrolment(site, list, Enrolment::Repeats::Skip).run().stop
+            == EnrolmentResult::Stop::None;
+    };
     int step = 1;
     for (;; ++step) {
         QVERIFY2(step < mostSteps, "the enrolment never got to its end");
         Intranet intranet;
         const QString root = intranet.root();
-        const SiteData site = intranet.load();
         const auto before = tktest::snapshot(root);
-        // The template's page holds one placeholder per line, so replacing
-        // every one gives the personalised page.
-        auto complete = tktest::snapshot(intranet.masterFolder());
-        complete["index.htm"].replace("New Student", "Anna Maria Van der Berg");
-
         QString what;
         const ChildEnd end = runKilledAtCall(
-            step,
-            [&] {
-                QString refusal;
-                const std::optional<Student> student = Student::from(inputs, site, &refusal);
-                return student
-                    && Enrolment(site, {{0, *student}}).run().stop == EnrolmentResult::Stop::None;
-            },
-            &what);
+            step, [&] { return enrol(intranet.load()); }, &what);
         QVERIFY2(end != ChildEnd::Failed,
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
+        checkTheNextStartUpWorks(root);
+        checkEveryRegisteredStudentIsComplete(intranet);
 
-        bool completed = false;
-        checkWhatTheRunLeft(intranet, {step, end, newRegister, before, studentFolder}, &completed);
-        if (tktest::readFile(intranet.path("tkshrtct.dat")) == newRegister)
-            QCOMPARE(tktest::snapshot(intranet.path(studentFolder)), complete);
-        if (completed)
-            break;
-        // Once, in full: the next student goes in although the killed copy
-        // left its lock behind.
-        if (QFile::exists(intranet.path("tkshrtct.lck")) && !lockTakenOver
-            && !QTest::currentTestFailed()) {
-            lockTakenOver = true;
-            StudentInputs typed = tktest::annaMaria();
-            typed.surname = "Lee";
-            typed.givenName = "Jo";
-            typed.className = "7B";
-            QString refusal;
-            const std::optional<Student> next = Student::from(typed, intranet.load(), &refusal);
-            QVERIFY(next);
-            const SiteData nextSite = intranet.load();
-            QCOMPARE(Enrolment(nextSite, {{0, *next}}).run().stop, EnrolmentResult::Stop::None);
-            QVERIFY(!QFile::exists(intranet.path("tkshrtct.lck")));
-        }
+        QVERIFY2(enrol(intranet.load()),
+                 qPrintable(QStringLiteral("rerun after step %1").arg(step)));
+        QCOMPARE(tktest::readFile(intranet.path("tkshrtct.dat")), newRegister);
+        checkEveryRegisteredStudentIsComplete(intranet);
+        QCOMPARE(outsideTheStudents(tktest::snapshot(root)), outsideTheStudents(before));
         if (QTest::currentTestFailed())
             return;
+        if (end == ChildEnd::Completed)
+            break;
     }
-    qInfo("killed at each of %d steps, then completed", step - 1);
-    QVERIFY(lockTakenOver);
+    qInfo("killed at each of %d steps, each time finished by the next run", step - 1);
     QVERIFY(step > 30); // the checks, the lock, a copy of every template file, the register
 #else
     QSKIP("needs fork() and SIGKILL");

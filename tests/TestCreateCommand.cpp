@@ -339,7 +339,7 @@ void TestCreateCommand::aFailedCreateLeavesNoFolderBehind()
         QVERIFY(QDir(m_intranet->path("2026/masterstudent/writing")).removeRecursively());
     }
     if (cause == "disk full" || cause == "stuck")
-        faults::failOn(SystemCall::Write, ENOSPC, "vanderberg_annamaria/writing");
+        faults::failOn(SystemCall::Write, ENOSPC, "/writing/");
     if (cause == "stuck")
         faults::failOn(SystemCall::Remove, EBUSY, "vanderberg_annamaria");
     if (cause == "register")
@@ -350,10 +350,10 @@ void TestCreateCommand::aFailedCreateLeavesNoFolderBehind()
 
     QCOMPARE(m_dialogs.titles(), titles);
     QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
-    QCOMPARE(QFileInfo::exists(studentFolder()), cause == "stuck");
+    QVERIFY(!QFileInfo::exists(studentFolder()));
     if (cause == "stuck") {
-        QCOMPARE(boxes().last().text,
-                 "The folder " + QDir::toNativeSeparators(studentFolder())
+        QCOMPARE(tktest::withoutRandomPart(boxes().last().text),
+                 "The folder " + QDir::toNativeSeparators(studentFolder() + ".~XXXXXX")
                      + " was made for this student, but it could not be removed after the "
                        "failure.  Please delete it before you add this student again.");
         return;

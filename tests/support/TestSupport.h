@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,6 +21,14 @@ QMap<QString, QByteArray> snapshot(const QString& root);
 QByteArray registerOf(int rows, int years, int classes);
 // An HTML page of exactly `size` bytes.
 QByteArray pageOfSize(int size);
+
+// `text` with the random part of every folder name under construction as
+// "XXXXXX", so that a message can be compared letter for letter.
+inline QString withoutRandomPart(QString text)
+{
+    static const QRegularExpression randomPart(QStringLiteral("\\.~[0-9a-z]{6}"));
+    return text.replace(randomPart, QStringLiteral(".~XXXXXX"));
+}
 
 // " Van der Berg", "Anna Maria " of Year 7, class 7A, as typed with stray blanks.
 inline tk::StudentInputs annaMaria()
