@@ -308,6 +308,15 @@ private:
             say(nextStepText(addedClassFolders()));
             return finish(ExitStatus::Added);
         }
+        if (result.stop == EnrolmentResult::Stop::Interrupted) {
+            say(QStringLiteral("done"));
+            complain(QStringLiteral("Stopped on request: added %1 of %2 students.  Run the same "
+                                    "list again to add the rest: the students already added are "
+                                    "skipped.")
+                         .arg(count(StudentOutcome::Added))
+                         .arg(m_enrolled.size()));
+            return finish(statusOf(result));
+        }
         markFailure(site, result);
         complain(QStringLiteral("failed"));
         reportStop(site, result);

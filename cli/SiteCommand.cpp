@@ -82,6 +82,8 @@ void SiteCommand::reportStop(const SiteData& site, const EnrolmentResult& result
 
 void SiteCommand::reportAftermath(const EnrolmentResult& result) const
 {
+    if (result.leftovers.registered > 0 || result.leftovers.removed > 0)
+        say(leftoversText(result.leftovers));
     if (result.lockLeft)
         complain(lockLeftText(*result.lockLeft));
 }

@@ -166,9 +166,19 @@ QString foldersLeftText(const QStringList& folders)
     for (const QString& folder : folders)
         native << QStringLiteral("  ") + nativePath(folder);
     return QStringLiteral("These folders were made for students who are not in the register, "
-                          "and could not be removed again.  Delete them before you add those "
-                          "students again:\n")
+                          "and could not be removed again; the next run of tkaddstudent on this "
+                          "intranet finishes or removes them:\n")
         + native.join(QLatin1Char('\n'));
+}
+
+QString leftoversText(const EnrolmentResult::Leftovers& leftovers)
+{
+    return QStringLiteral("An earlier run was stopped part way; this one finished its work: %1 "
+                          "student%2 registered, %3 half-made folder%4 removed.")
+        .arg(leftovers.registered)
+        .arg(leftovers.registered == 1 ? QString() : QStringLiteral("s"))
+        .arg(leftovers.removed)
+        .arg(leftovers.removed == 1 ? QString() : QStringLiteral("s"));
 }
 
 QString nextStepText(const QStringList& classFolders)

@@ -35,6 +35,10 @@ CreateCommand::Outcome CreateCommand::run(const StudentInputs& typed)
 CreateCommand::Outcome CreateCommand::report(const EnrolmentResult& result, const Student& student,
                                              const QString& classText)
 {
+    if (result.leftovers.registered > 0 || result.leftovers.removed > 0)
+        m_dialogs.show(messages::concernTitle,
+                       messages::leftovers(result.leftovers.registered, result.leftovers.removed),
+                       MessageStyle::Information);
     const Outcome outcome = reportStop(result, student, classText);
     if (result.lockLeft)
         m_dialogs.show(messages::concernTitle, messages::lockLeft(result.lockLeft->path),

@@ -3,8 +3,10 @@
 #include "gui/AddStudentWindow.h"
 #include "gui/MessageBox.h"
 #include "platform/FileServices.h"
+#include "platform/StopRequests.h"
 
 #include <QApplication>
+#include <QTimer>
 
 namespace tk {
 
@@ -31,6 +33,15 @@ int runProgram(const QString& appFolder, UserDialogs* dialogs)
         return startupFailureStatus;
     AddStudentWindow window(*site, dialogs);
     window.start();
+    // A session that logs out ends the program between two Creates, never
+    // inside one: the signal only asks, and is looked at while the window waits.
+    const StopRequests stops;
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, [&stops] {
+        if (stops.requested())
+            QApplication::quit();
+    });
+    stopCheck.start(std::chrono::milliseconds(200));
     return QApplication::exec();
 }
 

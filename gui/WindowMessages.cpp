@@ -105,7 +105,7 @@ QString folderLeft(const QString& folder)
 {
     return QStringLiteral("The folder ") + nativePath(folder)
         + QStringLiteral(" was made for this student, but it could not be removed after the "
-                         "failure.  Please delete it before you add this student again.");
+                         "failure.  The next Create finishes or removes it.");
 }
 
 QString lockLeft(const QString& lockFilePath)
@@ -113,6 +113,14 @@ QString lockLeft(const QString& lockFilePath)
     return QStringLiteral("The lock file ") + nativePath(lockFilePath)
         + QStringLiteral(" could not be removed, so every other copy of this utility will wait "
                          "for it.  Please delete it.");
+}
+
+QString leftovers(qsizetype registered, qsizetype removed)
+{
+    return QStringLiteral("An earlier Create was stopped part way, and this one finished its "
+                          "work: %1 student(s) registered, %2 half-made folder(s) removed.")
+        .arg(registered)
+        .arg(removed);
 }
 
 } // namespace tk::messages

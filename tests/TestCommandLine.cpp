@@ -3,11 +3,15 @@
 
 #include "cli/CommandLine.h"
 #include "platform/FileServices.h"
+#include "register/RegisterReader.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
+
 #include <QtTest>
+#include <csignal>
 
 #include <cerrno>
 #ifdef Q_OS_LINUX
@@ -47,6 +51,8 @@ private slots:
     void asksOnARealTerminal_data();
     void asksOnARealTerminal();
     void saysSoWhenThereIsNoDisplay();
+    void aStoppedListIsFinishedByRunningItAgain_data();
+    void aStoppedListIsFinishedByRunningItAgain();
 
 private:
     int run(const QStringList& arguments);
@@ -514,6 +520,63 @@ void TestCommandLine::saysSoWhenThereIsNoDisplay()
     QVERIFY(program.readAllStandardError().startsWith(
         "tkaddstudent: there is no display to open the window on.  Without a display, add "
         "students from the command line:\n"));
+#endif
+}
+
+void TestCommandLine::aStoppedListIsFinishedByRunningItAgain_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the output is closed, as by "| head"
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("terminal closed") << int(SIGHUP);
+    QTest::newRow("session ended") << int(SIGTERM);
+    QTest::newRow("output closed") << 0;
+}
+
+// Stopped at a random student, a list of 200 registers exactly the students
+// whose folders are complete, and the same command finishes it.
+void TestCommandLine::aStoppedListIsFinishedByRunningItAgain()
+{
+#ifdef Q_OS_UNIX
+    QFETCH(int, signal);
+    QByteArray csv = "surname,given,year,class\n";
+    for (int i = 0; i < 200; ++i)
+        csv += QStringLiteral("Pupil%1,Kim,Year 7,7%2\n").arg(i).arg(QChar(u'A' + i % 2)).toUtf8();
+    const QStringList arguments{"add",        "--from",           listFile(csv),
+                                "--intranet", m_intranet->root(), "--yes"};
+    const int stopAt = QRandomGenerator::global()->bounded(2, 150);
+    QProcess program;
+    QByteArray shown;
+    if (!signal) {
+        // Whoever reads the output stops reading after a few lines.
+        program.start("bash",
+                      QStringList{"-c",
+                                  QStringLiteral("\"$@\" | head -n %1 >/dev/null; exit "
+                                                 "${PIPESTATUS[0]}")
+                                      .arg(stopAt + 30), // the question's lines first
+                                  "stopped", TK_PROGRAM_PATH}
+                          + arguments);
+    } else {
+        program.start(QStringLiteral(TK_PROGRAM_PATH), arguments);
+        while (!shown.contains(QStringLiteral("[%1/200]").arg(stopAt).toLatin1())) {
+            QVERIFY2(program.waitForReadyRead(10000), shown.right(200).constData());
+            shown += program.readAllStandardOutput();
+        }
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+    }
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 5);
+    QVERIFY2(program.readAllStandardError().contains("Stopped on request: added "),
+             shown.right(200).constData());
+    const qsizetype registered = loadRegister(m_intranet->root()).rowCount();
+    QVERIFY(registered > 3 && registered < 3 + 200);
+    QCOMPARE(run(arguments), 0);
+    QCOMPARE(loadRegister(m_intranet->root()).rowCount(), 3 + 200);
+    for (const char* classFolder : {"2026/Year 7/7A", "2026/Year 7/7B"})
+        QCOMPARE(QDir(m_intranet->path(classFolder)).entryList({"*.~*"}, QDir::Dirs),
+                 QStringList());
+    QVERIFY(!QFileInfo::exists(m_intranet->path("tkshrtct.jnl")));
+#else
+    QSKIP("needs POSIX signals");
 #endif
 }
 

@@ -355,7 +355,7 @@ void TestCreateCommand::aFailedCreateLeavesNoFolderBehind()
         QCOMPARE(tktest::withoutRandomPart(boxes().last().text),
                  "The folder " + QDir::toNativeSeparators(studentFolder() + ".~XXXXXX")
                      + " was made for this student, but it could not be removed after the "
-                       "failure.  Please delete it before you add this student again.");
+                       "failure.  The next Create finishes or removes it.");
         return;
     }
     // The next Create for the same student goes through.
