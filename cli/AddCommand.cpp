@@ -1,5 +1,6 @@
 #include "cli/AddCommand.h"
 
+#include "enrol/Refusals.h"
 #include "lists/StudentListReader.h"
 
 namespace tk::cli {
@@ -39,9 +40,9 @@ QString listProblem(const QCommandLineParser& parser)
 {
     const QString characterSet = parser.value(encoding);
     if (!characterSet.isEmpty() && !isKnownListEncoding(characterSet))
-        return QStringLiteral("Unknown character set \"%1\" for --encoding: try UTF-8, UTF-16 or "
+        return QStringLiteral("Unknown character set %1 for --encoding: try UTF-8, UTF-16 or "
                               "Windows-1252.")
-            .arg(characterSet);
+            .arg(refusals::quoted(characterSet));
     if (parser.value(from) == QLatin1String("-") && !parser.isSet(yesOption())
         && !parser.isSet(dryRun))
         return QStringLiteral("With --from - the list comes on standard input, where the "

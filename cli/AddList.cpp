@@ -4,6 +4,7 @@
 #include "cli/ListReport.h"
 #include "cli/SiteCommand.h"
 #include "cli/Wording.h"
+#include "enrol/Refusals.h"
 #include "lists/StudentListReader.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
@@ -12,6 +13,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace tk::cli {
 
@@ -26,6 +28,7 @@ struct Entry
 {
     int line = 0;
     StudentInputs typed;
+    QStringList held; // what a row that is no student holds
     std::optional<Student> student;
     StudentOutcome outcome = StudentOutcome::ToAdd;
     QString message;
@@ -58,12 +61,33 @@ QString outcomeWord(StudentOutcome outcome, bool dryRun)
     return QStringLiteral("refused");
 }
 
+// "1 student", "2 students".
+QString counted(qsizetype count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(QString::number(count),
+                                       QLatin1String(count == 1 ? one : many));
+}
+
+QString shown(const QString& value)
+{
+    const QString trimmed = trimBlanks(value);
+    const QString quoted = refusals::quoted(trimmed);
+    return quoted.size() == trimmed.size() + 2 ? trimmed : quoted;
+}
+
 QString describe(const Entry& entry)
 {
+    if (!entry.held.isEmpty()) {
+        QStringList values;
+        for (const QString& value : entry.held)
+            values << refusals::quoted(value);
+        return QStringLiteral("(holds %1: %2)")
+            .arg(counted(values.size(), "value", "values"), values.join(QStringLiteral(", ")));
+    }
     if (!entry.student)
         return QStringLiteral("%1 %2, %3, %4")
-            .arg(trimBlanks(entry.typed.givenName), trimBlanks(entry.typed.surname),
-                 trimBlanks(entry.typed.year), trimBlanks(entry.typed.className));
+            .arg(shown(entry.typed.givenName), shown(entry.typed.surname), shown(entry.typed.year),
+                 shown(entry.typed.className));
     const Student& s = *entry.student;
     return QStringLiteral("%1, %2, %3, account %4, folder %5")
         .arg(s.fullName(), s.year(), s.className(), s.accountName(), nativePath(s.folder()));
@@ -81,9 +105,18 @@ public:
 protected:
     int runOn(const SiteData& site) override
     {
+        if (!m_options.reportFile.isEmpty()) {
+            m_report = std::make_unique<ListReport>(m_options.reportFile);
+            if (const QString problem = m_report->begin(site, m_options.list); !problem.isEmpty()) {
+                complain(problem + QStringLiteral("\nNothing was changed."));
+                return ExitStatus::Usage;
+            }
+        }
         std::optional<StudentList> list = readList();
         if (!list)
             return ExitStatus::Usage;
+        // However the command ends from here, even by an unforeseen failure.
+        const auto unreported = qScopeGuard([this] { finish(0); });
         if (const int status = listProblems(*list))
             return status;
         makeEntries(site, *list);
@@ -113,6 +146,10 @@ private:
     std::optional<StudentList> readList() const
     {
         const QString& path = m_options.list;
+        if (const QString problem = notAList(path); !problem.isEmpty()) {
+            complain(problem);
+            return std::nullopt;
+        }
         QByteArray bytes;
         try {
             bytes = path == QLatin1String("-") ? m_console.readAllInput()
@@ -126,6 +163,36 @@ private:
         return readStudentList(bytes, m_options.encoding);
     }
 
+    // A device would be read without end, and a folder is read as nothing.
+    static QString notAList(const QString& path)
+    {
+        namespace fs = std::filesystem;
+        std::error_code error;
+        const fs::file_status status = fs::status(toFsPath(path), error);
+        if (path == QLatin1String("-") || !fs::exists(status) || fs::is_regular_file(status))
+            return QString();
+        return QStringLiteral("The list %1 is %2, not a list: --from names the list's CSV file.")
+            .arg(nativePath(path),
+                 fs::is_directory(status) ? QStringLiteral("a folder")
+                                          : QStringLiteral("a device or a pipe"));
+    }
+
+    // Bytes that the named character set cannot read are a list saved in
+    // another one, not characters that the operator typed.
+    QString encodingProblem(const StudentInputs& typed) const
+    {
+        if (m_options.encoding.isEmpty())
+            return QString();
+        for (const QString* value :
+             {&typed.surname, &typed.givenName, &typed.loginAccount, &typed.year, &typed.className})
+            if (value->contains(QChar::ReplacementCharacter))
+                return QStringLiteral("The row cannot be read in %1, which --encoding names: the "
+                                      "list is not in %1.  Leave out --encoding, and the "
+                                      "character set is found from the list's bytes.")
+                    .arg(m_options.encoding);
+        return QString();
+    }
+
     // What is wrong with the list as a whole leaves no row to speak of.
     int listProblems(const StudentList& list)
     {
@@ -136,16 +203,21 @@ private:
         if (whole.isEmpty())
             return 0;
         complain(whole.join(QLatin1Char('\n')) + QStringLiteral("\nNothing was changed."));
-        return finish(ExitStatus::Refused);
+        return finish(ExitStatus::Usage);
     }
 
     void makeEntries(const SiteData& site, const StudentList& list)
     {
         for (const ListProblem& problem : list.problems)
-            m_entries.append({problem.line, {}, {}, StudentOutcome::Refused, problem.text});
+            m_entries.append(
+                {problem.line, {}, problem.fields, {}, StudentOutcome::Refused, problem.text});
         for (const ListRow& row : list.rows) {
-            Entry entry{row.line, row.inputs, {}, StudentOutcome::ToAdd, {}};
-            entry.student = Student::from(row.inputs, site, &entry.message);
+            Entry entry{row.line, row.inputs, {}, {}, StudentOutcome::ToAdd, {}};
+            entry.message = blankProblem(row.inputs, true);
+            if (entry.message.isEmpty())
+                entry.message = encodingProblem(row.inputs);
+            if (entry.message.isEmpty())
+                entry.student = Student::from(row.inputs, site, &entry.message);
             if (!entry.student)
                 entry.outcome = StudentOutcome::Refused;
             m_entries.append(entry);
@@ -212,9 +284,9 @@ private:
             say(QStringLiteral("line %1: %2: %3")
                     .arg(QString::number(entry.line), describe(entry), what));
         }
-        say(QStringLiteral("%1 students: %2 to add, %3 already added, %4 refused.  Nothing was "
+        say(QStringLiteral("%1: %2 to add, %3 already added, %4 refused.  Nothing was "
                            "changed (--dry-run).")
-                .arg(QString::number(m_entries.size()),
+                .arg(counted(m_entries.size(), "student", "students"),
                      QString::number(count(StudentOutcome::ToAdd)),
                      QString::number(count(StudentOutcome::AlreadyAdded)),
                      QString::number(problemCount())));
@@ -226,15 +298,21 @@ private:
         const qsizetype problems = problemCount();
         if (problems == 0)
             return 0;
-        QStringList lines{QStringLiteral("The list cannot be added as it is: %1 of its %2 rows "
-                                         "cannot go in.  Nothing was changed.")
-                              .arg(QString::number(problems), QString::number(m_entries.size()))};
+        QStringList lines{
+            QStringLiteral("The list cannot be added as it is: %1 cannot go in.  Nothing was "
+                           "changed.")
+                .arg(m_entries.size() == 1
+                         ? QStringLiteral("its only row")
+                         : QStringLiteral("%1 of its %2 rows")
+                               .arg(QString::number(problems), QString::number(m_entries.size())))};
         for (const Entry& entry : m_entries) {
             if (!isProblem(entry.outcome))
                 continue;
             if (lines.size() > mostProblemsShown) {
-                lines << QStringLiteral("... and %1 more rows like these%2.")
-                             .arg(QString::number(problems - mostProblemsShown),
+                const qsizetype more = problems - mostProblemsShown;
+                lines << QStringLiteral("... and %1 more %2 like these%3.")
+                             .arg(QString::number(more),
+                                  more == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
                                   m_options.reportFile.isEmpty()
                                       ? QStringLiteral(" (--report FILE lists every one)")
                                       : QStringLiteral(", all in the report"));
@@ -248,13 +326,15 @@ private:
 
     QString question(const SiteData& site) const
     {
-        QStringList lines{
-            QStringLiteral("Add %1 students to the intranet %2?")
-                .arg(QString::number(count(StudentOutcome::ToAdd)), nativePath(site.appFolder))};
+        QStringList lines{QStringLiteral("Add %1 to the intranet %2?")
+                              .arg(counted(count(StudentOutcome::ToAdd), "student", "students"),
+                                   nativePath(site.appFolder))};
         if (const qsizetype skipped = count(StudentOutcome::AlreadyAdded))
-            lines << QStringLiteral("(%1 students of the list are in the register already and "
-                                    "are skipped.)")
-                         .arg(skipped);
+            lines << (skipped == 1 ? QStringLiteral("(1 student of the list is in the register "
+                                                    "already and is skipped.)")
+                                   : QStringLiteral("(%1 students of the list are in the "
+                                                    "register already and are skipped.)")
+                                         .arg(skipped));
         int shown = 0;
         for (const Entry& entry : m_entries) {
             if (entry.outcome != StudentOutcome::ToAdd)
@@ -299,12 +379,14 @@ private:
         }
         if (result.stop == EnrolmentResult::Stop::None) {
             say(QStringLiteral("done"));
-            say(QStringLiteral("Added %1 students%2.")
-                    .arg(QString::number(count(StudentOutcome::Added)),
-                         count(StudentOutcome::AlreadyAdded) > 0
-                             ? QStringLiteral(" (%1 already in the register were skipped)")
-                                   .arg(count(StudentOutcome::AlreadyAdded))
-                             : QString()));
+            const qsizetype skipped = count(StudentOutcome::AlreadyAdded);
+            say(QStringLiteral("Added %1%2.")
+                    .arg(counted(count(StudentOutcome::Added), "student", "students"),
+                         skipped > 0 ? QStringLiteral(" (%1 already in the register %2 skipped)")
+                                           .arg(QString::number(skipped),
+                                                skipped == 1 ? QStringLiteral("was")
+                                                             : QStringLiteral("were"))
+                                     : QString()));
             say(nextStepText(addedClassFolders()));
             return finish(ExitStatus::Added);
         }
@@ -348,11 +430,12 @@ private:
         return folders;
     }
 
-    // The report is written however the command ends.
-    int finish(int status) const
+    // The report is written however the command ends, once.
+    int finish(int status)
     {
-        if (m_options.reportFile.isEmpty())
+        if (!m_report || m_reported)
             return status;
+        m_reported = true;
         QList<ReportRow> rows;
         for (const Entry& entry : m_entries) {
             ReportRow row{
@@ -364,7 +447,7 @@ private:
             }
             rows << row;
         }
-        if (const QString problem = writeListReport(m_options.reportFile, rows); !problem.isEmpty())
+        if (const QString problem = m_report->write(rows); !problem.isEmpty())
             complain(problem);
         return status;
     }
@@ -372,6 +455,8 @@ private:
     QList<Entry> m_entries;
     QList<qsizetype> m_enrolled; // the entries that are students, in enrolment order
     qsizetype m_started = 0;
+    std::unique_ptr<ListReport> m_report;
+    bool m_reported = false;
 
     const AddOptions& m_options;
 };

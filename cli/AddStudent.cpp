@@ -24,7 +24,9 @@ public:
 protected:
     int runOn(const SiteData& site) override
     {
-        QString refusal;
+        QString refusal = blankProblem(m_options.student, false);
+        if (!refusal.isEmpty())
+            return refuse(refusal, ExitStatus::Refused);
         const std::optional<Student> student = Student::from(m_options.student, site, &refusal);
         if (!student)
             return refuse(refusal, ExitStatus::Refused);

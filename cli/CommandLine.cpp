@@ -2,6 +2,7 @@
 
 #include "cli/AddCommand.h"
 #include "cli/Wording.h"
+#include "enrol/Refusals.h"
 
 #include <algorithm>
 
@@ -18,8 +19,11 @@ const QString exitStatuses = QStringLiteral(
     "  0  every student was added, or is in the register already\n"
     "     (with --dry-run: every student can be added)\n"
     "  1  tkshrtct.ini or tkshrtct.dat cannot be read\n"
-    "  2  the command line, or the list it names, cannot be used\n"
-    "  3  a student or the list was refused, or the question was answered No\n"
+    "  2  the command line, or the list or the report it names, cannot be\n"
+    "     used: a list that is not a CSV list of students, a report that\n"
+    "     cannot be made or would replace a file of the intranet or the list\n"
+    "  3  a student, or a row of the list, was refused, or the question was\n"
+    "     answered No\n"
     "  4  a damaged page, or a year, class or master folder that is missing\n"
     "  5  a failure that left something changed: students of a list added\n"
     "     before it, or a folder that could not be removed again\n"
@@ -88,13 +92,14 @@ QString usageProblem(const QCommandLineParser& parser, const Commands& verbs, co
     if (words.isEmpty())
         return QStringLiteral("Say what to do: tkaddstudent %1 ...").arg(namesOf(verbs));
     if (!verb)
-        return QStringLiteral("Unknown command \"%1\": the command%2 %3.")
-            .arg(words.first(), verbs.size() == 1 ? QStringLiteral(" is") : QStringLiteral("s are"),
+        return QStringLiteral("Unknown command %1: the command%2 %3.")
+            .arg(refusals::quoted(words.first()),
+                 verbs.size() == 1 ? QStringLiteral(" is") : QStringLiteral("s are"),
                  namesOf(verbs));
     if (words.size() > 1)
-        return QStringLiteral("Unexpected word \"%1\" after %2: put quotes around a value "
+        return QStringLiteral("Unexpected word %1 after %2: put quotes around a value "
                               "that holds blanks.")
-            .arg(words.at(1), verb->name());
+            .arg(refusals::quoted(words.at(1)), verb->name());
     const QStringList given = parser.optionNames();
     const QList<QCommandLineOption> own = verb->options();
     for (const QCommandLineOption& option : allOptions(verbs)) {

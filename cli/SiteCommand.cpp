@@ -5,6 +5,7 @@
 #include "platform/ProgramFolder.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace tk::cli {
 
@@ -21,6 +22,10 @@ int SiteCommand::execute()
     const QString folder = m_intranet.isEmpty()
         ? programFolder()
         : QDir(QDir::fromNativeSeparators(m_intranet)).absolutePath();
+    if (const QString problem = intranetProblem(folder); !problem.isEmpty()) {
+        complain(problem);
+        return ExitStatus::CannotLoad;
+    }
     SiteData site;
     try {
         site = loadSite(folder);
@@ -29,6 +34,27 @@ int SiteCommand::execute()
         return ExitStatus::CannotLoad;
     }
     return runOn(site);
+}
+
+// The settings file's own message speaks of the program's folder, which is
+// not where --intranet looks.
+QString SiteCommand::intranetProblem(const QString& folder) const
+{
+    if (m_intranet.isEmpty())
+        return QString();
+    const QFileInfo named(folder);
+    if (!named.exists())
+        return QStringLiteral("The folder %1, which --intranet names, does not exist.")
+            .arg(nativePath(folder));
+    if (!named.isDir())
+        return QStringLiteral("%1, which --intranet names, is not a folder: name the intranet's "
+                              "root folder, the one that holds tkshrtct.ini.")
+            .arg(nativePath(folder));
+    if (!files::nameExists(joinPath(folder, settingsFileName)))
+        return QStringLiteral("The folder %1, which --intranet names, holds no tkshrtct.ini: name "
+                              "the intranet's root folder, the one that holds it.")
+            .arg(nativePath(folder));
+    return QString();
 }
 
 bool SiteCommand::confirmed(const QString& question, int* status)

@@ -31,6 +31,8 @@ protected:
     const Console& m_console;
 
 private:
+    QString intranetProblem(const QString& folder) const;
+
     QString m_intranet;
     bool m_assumeYes;
 };

@@ -1,7 +1,9 @@
 #include "cli/Wording.h"
 
+#include "enrol/Refusals.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/SystemText.h"
 #include "register/RegisterLock.h"
 
 namespace tk::cli {
@@ -59,27 +61,52 @@ QString classPageProblem(const SiteData& site, const Student& student, PageState
         return QStringLiteral("The class page %1 is shorter than 100 bytes, so it looks damaged.  "
                               "Check it, and restore it from a backup if it is.")
             .arg(pageOf(student.classFolder()));
+    // A year or class that no folder has can be too long to open at all.
+    const QStringList years = yearsOnDisk(site);
+    if (!years.contains(student.year()))
+        return QStringLiteral("There is no year %1 in %2.  Its years are: %3.")
+            .arg(refusals::quoted(student.year()), nativePath(site.structureFolder()),
+                 listed(years));
+    const QStringList classes = classesOnDisk(site, student.year());
+    if (!classes.contains(student.className()))
+        return QStringLiteral("There is no class %1 in %2.  Its classes are: %3.")
+            .arg(refusals::quoted(student.className()),
+                 nativePath(joinPath(site.structureFolder(), student.year())), listed(classes));
     if (state == PageState::Unreadable)
         return QStringLiteral("The class page %1 cannot be read.")
             .arg(pageOf(student.classFolder()));
-    const QStringList years = yearsOnDisk(site);
-    if (!years.contains(student.year()))
-        return QStringLiteral("There is no year \"%1\" in %2.  Its years are: %3.")
-            .arg(student.year(), nativePath(site.structureFolder()), listed(years));
-    const QStringList classes = classesOnDisk(site, student.year());
-    if (!classes.contains(student.className()))
-        return QStringLiteral("There is no class \"%1\" in %2.  Its classes are: %3.")
-            .arg(student.className(), nativePath(joinPath(site.structureFolder(), student.year())),
-                 listed(classes));
     return QStringLiteral("The class page %1 is missing.").arg(pageOf(student.classFolder()));
 }
 
 QString folderExistsProblem(const Student& student)
 {
-    return QStringLiteral("The folder %1 exists already, and the register does not name it.  If "
-                          "it is left from an earlier attempt, remove it and run the command "
-                          "again.")
+    return QStringLiteral("The folder %1 exists already, and no line of the register names it: "
+                          "it may hold a student's work.  Look inside it before you move it "
+                          "anywhere, then run the command again.")
         .arg(nativePath(student.folder()));
+}
+
+QString blankProblem(const StudentInputs& typed, bool fromList)
+{
+    const struct
+    {
+        const QString& value;
+        const char* option;
+        const char* meaning;
+    } fields[] = {{typed.surname, "surname", "surname"},
+                  {typed.givenName, "given", "given name"},
+                  {typed.year, "year", "year"},
+                  {typed.className, "class", "class"}};
+    for (const auto& field : fields) {
+        if (!trimBlanks(field.value).isEmpty())
+            continue;
+        if (fromList)
+            return QStringLiteral("The row's %1 is blank: fill it in in the list.")
+                .arg(QLatin1String(field.meaning));
+        return QStringLiteral("--%1 is blank: give the student's %2.")
+            .arg(QLatin1String(field.option), QLatin1String(field.meaning));
+    }
+    return QString();
 }
 
 QString lockedProblem(const SiteData& site, const QString& holder)

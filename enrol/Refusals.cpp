@@ -199,10 +199,10 @@ Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
                                                     {registerEncoding, TextEncoding::System});
     if (unstorable.isEmpty())
         return std::nullopt;
-    return QStringLiteral("The %1 holds the characters \"%2\", which the register file "
+    return QStringLiteral("The %1 holds the characters %2, which the register file "
                           "tkshrtct.dat cannot store in its character set.  Please type the name "
                           "without them and try again.")
-        .arg(field.label, unstorable);
+        .arg(field.label, refusals::quoted(unstorable));
 }
 
 template<typename Check, typename... Extra>
@@ -222,8 +222,7 @@ struct Fields
         , year{QStringLiteral("Scholastic Year"), student.year()}
         , className{QStringLiteral("Class"), student.className()}
         , login{QStringLiteral("Individual Login Account"), student.loginAccount()}
-        , folder{QStringLiteral("student's folder name \"") + student.folderName()
-                     + QLatin1Char('"'),
+        , folder{QStringLiteral("student's folder name ") + refusals::quoted(student.folderName()),
                  student.folderName()}
     {
     }
@@ -239,6 +238,11 @@ struct Fields
 QString foldedKey(const QString& text)
 {
     return text.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+QString folderKey(const QString& year, const QString& className, const QString& folderName)
+{
+    return foldedKey(year + QLatin1Char('/') + className + QLatin1Char('/') + folderName);
 }
 
 } // namespace
@@ -265,6 +269,18 @@ Refusal refusals::ofValues(const Student& student)
     return nameLengthRefusal(f.folder);
 }
 
+QString refusals::quoted(const QString& value)
+{
+    constexpr qsizetype longest = 60;
+    if (value.size() <= longest)
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    qsizetype start = 20;
+    if (value.at(start - 1).isHighSurrogate())
+        --start;
+    return QStringLiteral("\"%1%2\" (%3 characters)")
+        .arg(value.left(start), QChar(0x2026), QString::number(value.size()));
+}
+
 Refusal refusals::ofPathLength(const Student& student, qsizetype longestTemplatePath)
 {
     constexpr qsizetype longestPath = 259;
@@ -288,10 +304,13 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
 {
     m_accounts.reserve(current.rowCount());
     m_rowsByAccount.reserve(current.rowCount());
+    m_folders.reserve(current.rowCount());
     for (qsizetype i = 0; i < current.rows.size(); ++i) {
-        const QString key = foldedKey(current.rows[i].accountName);
+        const RegisterRecord& row = current.rows[i];
+        const QString key = foldedKey(row.accountName);
         m_accounts.insert(key, {i, 0});
         m_rowsByAccount.insert(key, i);
+        m_folders.insert(folderKey(row.yearName, row.className, row.folderName), {i, 0});
     }
 }
 
@@ -321,16 +340,18 @@ Refusal RegisterCheck::refusalFor(const Student& student, int line)
     if (Refusal r = limitRefusal(student))
         return r;
     const QString account = foldedKey(student.accountName());
+    const QString folder = folderKey(student.year(), student.className(), student.folderName());
+    if (Refusal r = repeatRefusal(account, folder, line))
+        return r;
     if (Refusal r = accountRefusal(account))
         return r;
-    const QString folder = student.folder().toCaseFolded();
     if (Refusal r = folderRefusal(student, folder))
         return r;
     ++m_rows;
     m_years.insert(student.year());
     m_classes.insert(student.className());
     m_accounts.insert(account, {-1, line});
-    m_folders.insert(folder, line);
+    m_folders.insert(folder, {-1, line});
     return std::nullopt;
 }
 
@@ -368,23 +389,43 @@ Refusal RegisterCheck::accountRefusal(const QString& key) const
         return std::nullopt;
     if (holder->line == 0 && holder->registerRow >= 0)
         return QStringLiteral("The register file tkshrtct.dat already holds this account name, "
-                              "in the line \"%1\", and one account cannot belong to two "
+                              "in the line %1, and one account cannot belong to two "
                               "students.  If this is another student, type a different "
                               "Individual Login Account and try again.")
-            .arg(m_register.rows[holder->registerRow].text());
+            .arg(refusals::quoted(m_register.rows[holder->registerRow].text()));
     return QStringLiteral("The student on line %1 has this account name too, and one account "
                           "cannot belong to two students.  Give one of them a different login "
                           "account.")
         .arg(holder->line);
 }
 
+// A row typed twice into a list is one student: another account would
+// enrol the student twice.
+Refusal RegisterCheck::repeatRefusal(const QString& account, const QString& folder, int line) const
+{
+    const Holder earlier = m_accounts.value(account);
+    if (line == 0 || earlier.line == 0 || m_folders.value(folder).line != earlier.line)
+        return std::nullopt;
+    return QStringLiteral("This row repeats line %1, the same student in the same year and "
+                          "class: remove line %2 from the list.")
+        .arg(QString::number(earlier.line), QString::number(line));
+}
+
+// One folder holds one student's work: a second account for it would hand
+// that work to whoever logs in with it.
 Refusal RegisterCheck::folderRefusal(const Student& student, const QString& key) const
 {
-    const auto line = m_folders.constFind(key);
-    if (line == m_folders.constEnd())
+    const auto holder = m_folders.constFind(key);
+    if (holder == m_folders.constEnd())
         return std::nullopt;
+    if (holder->registerRow >= 0) {
+        const RegisterRecord& row = m_register.rows[holder->registerRow];
+        return QStringLiteral("The register file tkshrtct.dat already names the folder %1, in the "
+                              "line %2 (account %3): this student is there already.")
+            .arg(nativePath(student.folder()), refusals::quoted(row.text()), row.accountName);
+    }
     return QStringLiteral("The student's folder %1 is the same as that of the student on line %2.")
-        .arg(nativePath(student.folder()), QString::number(*line));
+        .arg(nativePath(student.folder()), QString::number(holder->line));
 }
 
 } // namespace tk

@@ -25,6 +25,11 @@ std::optional<QString> ofValues(const Student& student);
 // copy of the template, `longestTemplatePath` deep, would pass it.
 std::optional<QString> ofPathLength(const Student& student, qsizetype longestTemplatePath);
 
+// A value in double quotes as a message shows it: a long one (a page pasted
+// into a field, say) by its start and its length, so that it never floods
+// the terminal or the window.
+QString quoted(const QString& value);
+
 } // namespace refusals
 
 // Checks students in turn against the register as it will be with the ones
@@ -51,6 +56,8 @@ private:
     };
 
     std::optional<QString> limitRefusal(const Student& student) const;
+    std::optional<QString> repeatRefusal(const QString& account, const QString& folder,
+                                         int line) const;
     std::optional<QString> accountRefusal(const QString& key) const;
     std::optional<QString> folderRefusal(const Student& student, const QString& key) const;
 
@@ -60,7 +67,9 @@ private:
     QSet<QString> m_classes;
     QHash<QString, Holder> m_accounts; // by the account name, case-folded
     QMultiHash<QString, qsizetype> m_rowsByAccount; // every row of the register, the same way
-    QHash<QString, int> m_folders; // this enrolment's, case-folded: Windows ignores case
+    // Every folder of the register and of this enrolment, by year, class and
+    // name, case-folded: Windows ignores case.
+    QHash<QString, Holder> m_folders;
 };
 
 } // namespace tk

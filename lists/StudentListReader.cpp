@@ -1,5 +1,6 @@
 #include "lists/StudentListReader.h"
 
+#include "enrol/Refusals.h"
 #include "lists/CsvReader.h"
 #include "lists/ListDecoding.h"
 
@@ -64,7 +65,7 @@ QString quoted(const QStringList& values)
     QStringList shown;
     for (const QString& value : values)
         if (!value.trimmed().isEmpty())
-            shown << QLatin1Char('"') + value + QLatin1Char('"');
+            shown << refusals::quoted(value);
     return shown.join(u", ");
 }
 
@@ -133,10 +134,12 @@ private:
     {
         for (std::size_t column = 0; column < columnCount; ++column)
             if (m_found[column].size() > 1)
-                return QStringLiteral("The header row names the %1 twice, as \"%2\" and \"%3\": "
-                                      "keep one of them.")
-                    .arg(QLatin1String(meaningOf[column]), m_headings.at(m_found[column].at(0)),
-                         m_headings.at(m_found[column].at(1)));
+                return QStringLiteral(
+                           "The header row names the %1 twice, as %2 and %3: keep one of "
+                           "them.")
+                    .arg(QLatin1String(meaningOf[column]),
+                         refusals::quoted(m_headings.at(m_found[column].at(0))),
+                         refusals::quoted(m_headings.at(m_found[column].at(1))));
         return QString();
     }
 
@@ -192,7 +195,7 @@ StudentList rowsUnder(const ListHeader& header, CsvReader& reader)
         if (problem.isEmpty())
             list.rows.append({row->line, header.inputsOf(row->fields)});
         else
-            list.problems.append({row->line, problem});
+            list.problems.append({row->line, problem, row->fields});
     }
     return list;
 }
@@ -212,7 +215,7 @@ QString spreadsheetProblem(const QByteArray& bytes)
 
 StudentList wholeListProblem(const QString& problem)
 {
-    return {{}, {{0, problem}}};
+    return {{}, {{0, problem, {}}}};
 }
 
 } // namespace

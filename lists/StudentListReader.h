@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 namespace tk {
 
@@ -19,6 +20,7 @@ struct ListProblem
 {
     int line = 0;
     QString text;
+    QStringList fields; // what the row holds, so that the operator can find it
 };
 
 struct StudentList

@@ -29,8 +29,8 @@ namespace {
 QString describeUnreadable(const NumberedFailure& failure, const QString& kind)
 {
     if (FailureNumber::meansMissing(failure.number()))
-        return QStringLiteral("The %1 file could not be found.  It must be in the same folder as "
-                              "the program.")
+        return QStringLiteral("The %1 file could not be found.  It must be in the intranet's root "
+                              "folder: the program's own folder, or the one --intranet names.")
             .arg(kind);
     return QStringLiteral("The %1 file could not be opened for reading (error %2).  Check that "
                           "it is not locked by another program and that you may read it.")

@@ -16,6 +16,7 @@
 #include <cerrno>
 #ifdef Q_OS_LINUX
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -47,6 +48,8 @@ private slots:
     void showsAtMostAScreenfulOfProblems();
     void previewsAndAddsAListInOrder();
     void writesAReportWhateverTheOutcome();
+    void refusesAReportThatWouldHarmTheIntranet_data();
+    void refusesAReportThatWouldHarmTheIntranet();
     void takesAListFromStandardInput();
     void asksOnARealTerminal_data();
     void asksOnARealTerminal();
@@ -149,6 +152,9 @@ void TestCommandLine::parsesTheCommandLine_data()
         << "Unknown character set \"klingon\"";
     QTest::newRow("list that is not there")
         << QStringList{"add", "--from", "/nonexistent/x.csv"} << 2 << "The list ";
+    QTest::newRow("a folder for a list")
+        << QStringList{"add", "--from", "."} << 2
+        << "The list . is a folder, not a list: --from names the list's CSV file.\n";
 }
 
 void TestCommandLine::parsesTheCommandLine()
@@ -156,7 +162,7 @@ void TestCommandLine::parsesTheCommandLine()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, said);
-    if (said == "The list ")
+    if (said.startsWith("The list "))
         arguments << "--intranet" << m_intranet->root();
     QCOMPARE(run(arguments), status);
     QVERIFY2((status == 0 ? m_out : m_err).contains(said), qPrintable(m_out + m_err));
@@ -197,8 +203,30 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
         << "lock stays" << 0
         << "The lock file %6 could not be removed (error 75), so every other copy of "
            "tkaddstudent waits for it: delete it.\n";
+    QTest::newRow("1: no such folder")
+        << "no such folder" << 1 << "The folder %7, which --intranet names, does not exist.\n";
     QTest::newRow("1: no settings")
-        << "no settings" << 1 << "The settings file could not be found.";
+        << "no settings" << 1
+        << "The folder %8, which --intranet names, holds no tkshrtct.ini: name the intranet's "
+           "root folder, the one that holds it.\n";
+    QTest::newRow("1: no register")
+        << "no register" << 1
+        << "The register file could not be found.  It must be in the intranet's root folder: "
+           "the program's own folder, or the one --intranet names.";
+    QTest::newRow("2: a workbook for a list")
+        << "list: PK\x03\x04" << 2
+        << "The list is a spreadsheet workbook (.xlsx or .ods), not a CSV file.";
+    QTest::newRow("3: a list in another character set than named")
+        << "list: surname,given,year,class\nLef\u00E8vre,Jo,Year 7,7A\n"
+        << 3
+        << "refused: The row cannot be read in UTF-8, which --encoding names: the list is not in "
+           "UTF-8.  Leave out --encoding, and the character set is found from the list's "
+           "bytes.\n";
+    QTest::newRow("3: a row that is no student, previewed")
+        << "list: surname,given,year,class\nOkafor,Chidi\n"
+        << 3
+        << "line 2: (holds 2 values: \"Okafor\", \"Chidi\"): refused: The row holds 2 fields, and "
+           "the header row names 4 columns.\n1 student: 0 to add, 0 already added, 1 refused.";
     QTest::newRow("3: refused")
         << "comma in the login" << 3
         << "Not added: The Individual Login Account holds the comma \",\", which the register "
@@ -214,8 +242,9 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
         << "list, disk full" << 5 << "Added: 1.  Not added: 1.";
     QTest::newRow("6: a folder in the way")
         << "folder exists" << 6
-        << "Not added: The folder %1 exists already, and the register does not name it.  If it "
-           "is left from an earlier attempt, remove it and run the command again.\n"
+        << "Not added: The folder %1 exists already, and no line of the register names it: it "
+           "may hold a student's work.  Look inside it before you move it anywhere, then run "
+           "the command again.\n"
            "Nothing was changed.\n";
     QTest::newRow("6: the register locked")
         << "locked" << 6 << "Another copy of tkaddstudent is changing the register";
@@ -238,6 +267,10 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         QFile::remove(m_intranet->path("tkshrtct.ini"));
     if (setUp == "short class page")
         tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), tktest::pageOfSize(10));
+    if (setUp == "no such folder")
+        arguments[arguments.indexOf(m_intranet->root())] = m_intranet->path("no/such");
+    if (setUp == "no register")
+        QFile::remove(m_intranet->path("tkshrtct.dat"));
     if (setUp == "folder exists")
         QDir().mkpath(m_intranet->path("2026/Year 7/7A/vanderberg_annamaria"));
     if (setUp == "locked")
@@ -249,11 +282,16 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
     if (setUp.startsWith("list"))
         arguments = QStringList{"add",
                                 "--from",
-                                listFile("surname,given,year,class\nQuorrel,Dravin,Year 7,7A\n"
-                                         "Abel,Mary,Year 7,7B\n"),
+                                listFile(
+                                    setUp.startsWith("list: ")
+                                        ? setUp.mid(6).toLatin1()
+                                        : "surname,given,year,class\nQuorrel,Dravin,Year 7,7A\n"
+                                          "Abel,Mary,Year 7,7B\n"),
                                 "--intranet",
                                 m_intranet->root(),
-                                "--yes"};
+                                "--encoding",
+                                "UTF-8",
+                                setUp.startsWith("list: ") ? "--dry-run" : "--yes"};
     const QByteArray registerBefore = tktest::readFile(m_intranet->path("tkshrtct.dat"));
 
     QCOMPARE(run(arguments), status);
@@ -263,7 +301,9 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         .replace("%3", native("2026/Year 7/7A/index.htm"))
         .replace("%4", native("2026/Year 7"))
         .replace("%5", native("2026/Year 7/7A/vanderberg_annamaria.~XXXXXX/writing/story.htm"))
-        .replace("%6", native("tkshrtct.lck"));
+        .replace("%6", native("tkshrtct.lck"))
+        .replace("%7", native("no/such"))
+        .replace("%8", QDir::toNativeSeparators(m_intranet->root()));
     QVERIFY2(tktest::withoutRandomPart(m_out + m_err).contains(said), qPrintable(m_out + m_err));
     if (status != 0 && status != 5)
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
@@ -288,6 +328,17 @@ void TestCommandLine::refusesWhatTheWindowRefuses_data()
                                    << "The student's folder name \"aux.ray_annamaria\" begins "
                                       "with \"aux\", which Windows takes for a device, never "
                                       "for a folder.  Please change it and try again.";
+    const bool windows = QSysInfo::productType() == "windows";
+    QTest::newRow("a surname of a megabyte")
+        << "--surname" << QString(1 << 20, 'a')
+        << QString("The student's folder name \"aaaaaaaaaaaaaaaaaaaa\u2026\" (1048586 characters) "
+                   "is 1048586 %1 long, and %2 names of at most 255 %1.  Please shorten the "
+                   "surname or the given name and try again.")
+               .arg(windows ? "characters" : "bytes",
+                    windows ? "Windows takes" : "the file system takes");
+    QTest::newRow("blank") << "--given"
+                           << " "
+                           << "--given is blank: give the student's given name.";
     QTest::newRow("a direction control")
         << "--given" << QString::fromUtf8("Anna\u202Eiram")
         << "The Given or Preferred Name holds the character U+202E, a direction control, which "
@@ -350,28 +401,38 @@ void TestCommandLine::asksBeforeAdding()
 
 void TestCommandLine::aListWithBadRowsChangesNothing()
 {
-    const QString list = listFile("surname,given,year,class\n"
-                                  "Quorrel,Dravin,Year 7,7A\n"
-                                  "Lee,\"Jo, Ann\",Year 7,7A\n"
-                                  "Kim,Bo,Year 7,7Z\n"
-                                  "Quorrel,Dravin,Year 7,7A\n"
+    const QString list = listFile("surname,given,year,class,login\n"
+                                  "Quorrel,Dravin,Year 7,7A,\n"
+                                  "Lee,\"Jo, Ann\",Year 7,7A,\n"
+                                  "Kim,Bo,Year 7,7Z,\n"
+                                  "Quorrel,Dravin,Year 7,7A,\n"
                                   "Short,Row\n"
-                                  "Park,Min,Year 7,7B\n");
+                                  "Park,Min,Year 7,7B,\n"
+                                  "Adams,Ben,Year 7,7A,badams\n"
+                                  "Kim, ,Year 7,7B,\n");
     const auto before = tktest::snapshot(m_intranet->root());
     QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root(), "--yes"}), 3);
     QCOMPARE(tktest::snapshot(m_intranet->root()), before);
     const QStringList lines = m_err.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.value(0),
-             "The list cannot be added as it is: 4 of its 6 rows cannot go in.  "
+             "The list cannot be added as it is: 6 of its 8 rows cannot go in.  "
              "Nothing was changed.");
     QVERIFY2(lines.value(1).startsWith("line 3: The Given or Preferred Name holds the comma"),
              qPrintable(m_err));
     QCOMPARE(lines.value(2),
              "line 4: There is no class \"7Z\" in " + native("2026/Year 7")
                  + ".  Its classes are: 7A, 7B.");
-    QVERIFY(lines.value(3).startsWith("line 5: The student on line 2 has this account name too"));
+    QCOMPARE(lines.value(3),
+             "line 5: This row repeats line 2, the same student in the same year and class: "
+             "remove line 5 from the list.");
     QVERIFY(lines.value(4).startsWith("line 6: "));
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.value(5),
+             "line 8: The register file tkshrtct.dat already names the folder "
+                 + native("2026/Year 7/7A/adams_ben")
+                 + ", in the line \"Adams Ben,adams_ben,7A,Year 7\" (account Adams Ben): this "
+                   "student is there already.");
+    QCOMPARE(lines.value(6), "line 9: The row's given name is blank: fill it in in the list.");
+    QCOMPARE(lines.size(), 7);
 }
 
 void TestCommandLine::showsAtMostAScreenfulOfProblems()
@@ -414,7 +475,7 @@ void TestCommandLine::previewsAndAddsAListInOrder()
     QVERIFY2(m_out.contains("[y/N] [1/2] Dravin Quorrel (Year 7, 7A) ... done\n"
                             "[2/2] Mary Ann Abel (Year 7, 7B) ... done\n"
                             "Writing the register ... done\n"
-                            "Added 2 students (1 already in the register were skipped).\n"),
+                            "Added 2 students (1 already in the register was skipped).\n"),
              qPrintable(m_out));
     QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")),
              QByteArray("Adams Ben,adams_ben,7A,Year 7\r\n"
@@ -450,6 +511,75 @@ void TestCommandLine::writesAReportWhateverTheOutcome()
                    "4,Cole,Max,Year 7,7A,Cole Max,"
                  + native("2026/Year 7/7A/cole_max") + ",not reached,\r\n")
                  .split("\r\n"));
+}
+
+// Whatever --report names is replaced, so it may name nothing the intranet or the list needs.
+void TestCommandLine::refusesAReportThatWouldHarmTheIntranet_data()
+{
+    QTest::addColumn<QString>("report"); // in the intranet, but for the pipe
+    QTest::addColumn<QString>("said"); // %1: the report, %2: the structure folder
+    // name|what it is, the letter case aside: as the Windows share that many intranets are
+    for (const QString file :
+         {"tkshrtct.dat|the register file tkshrtct.dat",
+          "reports/link.csv|the register file tkshrtct.dat",
+          "TKSHRTCT.OLD|tkshrtct.old, the register as it was before its last change",
+          "tkshrtct.new|tkshrtct.new, the register while it is being written",
+          "tkshrtct.lck|tkshrtct.lck, the lock of the register",
+          "tkshrtct.ini|the settings file tkshrtct.ini"})
+        QTest::newRow(qPrintable(file.section('|', 0, 0))) << file.section('|', 0, 0)
+                                                           << "--report %1 names "
+                + file.section('|', 1) + ", which the report would replace: name another file.";
+    QTest::newRow("the list")
+        << "list.csv"
+        << "--report %1 names the list itself, which the report would replace: name another file.";
+    const QString inside = "--report %1 is inside the structure folder %2, which holds the pages "
+                           "and the students' folders: name a file outside it.";
+    QTest::newRow("a class page") << "2026/Year 7/7A/index.htm" << inside;
+    QTest::newRow("a new file in the structure") << "2026/report.csv" << inside;
+    QTest::newRow("a folder") << "2026"
+                              << "--report %1 names a folder: name a file.";
+    QTest::newRow("a pipe") << "pipe"
+                            << "--report %1 names something that is not a file (a device, a pipe "
+                               "or a broken link): name a file.";
+    QTest::newRow("a folder that is not there") << "no/such/report.csv"
+                                                << "--report %1 cannot be made: the folder "
+            + QDir::toNativeSeparators("%3/no/such") + " does not exist.";
+    QTest::newRow("a file that cannot be made")
+        << "report.csv"
+        << "--report %1 cannot be made: access was refused, or the name exists already (error 75).";
+}
+
+void TestCommandLine::refusesAReportThatWouldHarmTheIntranet()
+{
+    QFETCH(QString, report);
+    QFETCH(QString, said);
+    const QString list = listFile("surname,given,year,class\nQuorrel,Dravin,Year 7,7A\n");
+#ifdef Q_OS_LINUX
+    QDir().mkpath(m_intranet->path("reports"));
+    QFile::link("../tkshrtct.dat", m_intranet->path("reports/link.csv"));
+#endif
+    faults::failOn(SystemCall::Open, EACCES, ".report.csv.");
+    const auto before = tktest::snapshot(m_intranet->root());
+    // Outside the intranet, whose snapshot would wait on it; and never a
+    // device of the system's own, which a fault would replace.
+    const QTemporaryDir elsewhere;
+    report = report == "pipe" ? elsewhere.filePath(report) : m_intranet->path(report);
+#ifdef Q_OS_LINUX
+    QCOMPARE(mkfifo(qPrintable(elsewhere.filePath("pipe")), 0600), 0);
+#else
+    if (report.endsWith("pipe") || report.endsWith("link.csv"))
+        QSKIP("pipes and links are made on Linux here");
+#endif
+    QCOMPARE(run({"add", "--from", list, "--intranet", m_intranet->root(), "--dry-run", "--report",
+                  report}),
+             2);
+    QCOMPARE(m_err,
+             said.replace("%1", QDir::toNativeSeparators(report))
+                     .replace("%2", native("2026"))
+                     .replace("%3", QDir::toNativeSeparators(m_intranet->root()))
+                 + "\nNothing was changed.\n");
+    QCOMPARE(m_out, QString());
+    QCOMPARE(tktest::snapshot(m_intranet->root()), before);
 }
 
 void TestCommandLine::takesAListFromStandardInput()

@@ -157,6 +157,9 @@ void TestEnrolment::theRegisterIsCheckedAgainUnderTheLock_data()
     QTest::newRow("the account taken meanwhile")
         << QByteArray("Van der Berg Anna Maria,vanderberg_annamaria,7B,Year 7\r\n")
         << int(Stop::Refused) << "already holds this account name";
+    QTest::newRow("the folder registered meanwhile for another account")
+        << QByteArray("vdb,vanderberg_annamaria,7A,Year 7\r\n") << int(Stop::Refused)
+        << "already names the folder";
     QTest::newRow("gone meanwhile")
         << QByteArray() << int(Stop::RegisterUnreadable) << "The register file could not be found.";
     QTest::newRow("damaged meanwhile") << QByteArray("a,b\r\n") << int(Stop::RegisterUnreadable)
