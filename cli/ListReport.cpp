@@ -53,6 +53,7 @@ const struct
     {"tkshrtct.new", "tkshrtct.new, the register while it is being written"},
     {"tkshrtct.lck", "tkshrtct.lck, the lock of the register"},
     {"tkshrtct.ini", "the settings file tkshrtct.ini"},
+    {"tkshrtct.jnl", "tkshrtct.jnl, the note of the student folders a run is making"},
 };
 
 QString failureWords(const NumberedFailure& failure)

@@ -525,7 +525,8 @@ void TestCommandLine::refusesAReportThatWouldHarmTheIntranet_data()
           "TKSHRTCT.OLD|tkshrtct.old, the register as it was before its last change",
           "tkshrtct.new|tkshrtct.new, the register while it is being written",
           "tkshrtct.lck|tkshrtct.lck, the lock of the register",
-          "tkshrtct.ini|the settings file tkshrtct.ini"})
+          "tkshrtct.ini|the settings file tkshrtct.ini",
+          "tkshrtct.jnl|tkshrtct.jnl, the note of the student folders a run is making"})
         QTest::newRow(qPrintable(file.section('|', 0, 0))) << file.section('|', 0, 0)
                                                            << "--report %1 names "
                 + file.section('|', 1) + ", which the report would replace: name another file.";
