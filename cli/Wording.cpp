@@ -198,7 +198,7 @@ QString foldersLeftText(const QStringList& folders)
         + native.join(QLatin1Char('\n'));
 }
 
-QString leftoversText(const EnrolmentResult::Leftovers& leftovers)
+QString leftoversText(const Leftovers& leftovers)
 {
     return QStringLiteral("An earlier run was stopped part way; this one finished its work: %1 "
                           "student%2 registered, %3 half-made folder%4 removed.")

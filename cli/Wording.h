@@ -32,7 +32,7 @@ QString stopText(const SiteData& site, const EnrolmentResult& result);
 // The exit status of a run that stopped, or of one that went through.
 int statusOf(const EnrolmentResult& result);
 QString foldersLeftText(const QStringList& folders);
-QString leftoversText(const EnrolmentResult::Leftovers& leftovers);
+QString leftoversText(const Leftovers& leftovers);
 QString nextStepText(const QStringList& classFolders);
 
 } // namespace tk::cli

@@ -260,55 +260,18 @@ private:
         }
     }
 
-    // What a run that was killed, or lost its power, left: a folder never put
-    // in place is removed, and one put in place is registered, as that run
-    // would have done next.
     bool finishInterruptedRun(const RegisterLock& lock)
     {
-        std::optional<QList<JournalEntry>> left;
-        if (auto failure = failureOf([&] { left = readJournal(m_site.appFolder); })) {
-            fail(*failure);
-            return false;
-        }
-        if (!left)
+        try {
+            m_result.leftovers = finishInterruptedWork(m_site, lock);
             return true;
-        ShortcutRegister current;
-        if (!reloaded(&current))
-            return false;
-        QList<RegisterRecord> placed;
-        const auto failure = failureOf([&] {
-            for (const JournalEntry& entry : *left) {
-                const QString classFolder = joinPath(joinPath(m_site.structureFolder(),
-                                                              entry.record.yearName),
-                                                     entry.record.className);
-                const QString unplaced = joinPath(classFolder, entry.temporaryName);
-                if (files::nameExists(unplaced)) {
-                    files::removeFolderTree(unplaced);
-                    ++m_result.leftovers.removed;
-                } else if (files::nameExists(joinPath(classFolder, entry.record.folderName))
-                           && !names(current, entry.record)) {
-                    placed << entry.record;
-                }
-            }
-            if (!placed.isEmpty())
-                updateRegister(m_site.appFolder, current, placed, lock);
-            files::removeFileIfPresent(journalPathIn(m_site.appFolder));
-        });
-        if (failure)
-            fail(*failure);
-        else
-            m_result.leftovers.registered = placed.size();
-        return !failure;
-    }
-
-    static bool names(const ShortcutRegister& shortcuts, const RegisterRecord& record)
-    {
-        return std::any_of(
-            shortcuts.rows.begin(), shortcuts.rows.end(), [&](const RegisterRecord& row) {
-                return row.accountName.compare(record.accountName, Qt::CaseInsensitive) == 0
-                    && row.folderName == record.folderName && row.className == record.className
-                    && row.yearName == record.yearName;
-            });
+        } catch (const StartupError& error) {
+            m_result.problem = error.problem();
+            stop(Stop::RegisterUnreadable);
+        } catch (const NumberedFailure& failure) {
+            fail(FailureReport::of(failure));
+        }
+        return false;
     }
 
     bool acceptedAgainst(const ShortcutRegister& current)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enrol/Journal.h"
 #include "enrol/Student.h"
 #include "register/SiteFiles.h"
 
@@ -79,12 +80,7 @@ struct EnrolmentResult
     // waits for it until the operator deletes it.
     std::optional<FailureReport> lockLeft;
     QString lockHolder; // for Locked: the computer whose copy holds it, if it says
-    // What a run that was killed or lost its power had left, and this one finished.
-    struct Leftovers
-    {
-        qsizetype registered = 0; // folders it had put in place
-        qsizetype removed = 0; // folders it had not
-    } leftovers;
+    Leftovers leftovers; // what a run that was stopped had left, and this one finished
 
     qsizetype count(StudentOutcome outcome) const;
     bool changedAnything() const;

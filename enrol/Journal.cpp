@@ -2,8 +2,13 @@
 
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "register/RegisterReader.h"
+#include "register/RegisterWriter.h"
+#include "register/SiteFiles.h"
 
 #include <QRandomGenerator>
+
+#include <algorithm>
 
 namespace tk {
 
@@ -61,6 +66,50 @@ std::optional<QList<JournalEntry>> readJournal(const QString& appFolder)
             entries.append({fields[0], {fields[1], fields[2], fields[3], fields[4]}});
     }
     return entries;
+}
+
+namespace {
+
+bool names(const ShortcutRegister& shortcuts, const RegisterRecord& record)
+{
+    return std::any_of(shortcuts.rows.begin(), shortcuts.rows.end(),
+                       [&](const RegisterRecord& row) {
+                           return row.accountName.compare(record.accountName, Qt::CaseInsensitive)
+                               == 0
+                               && row.folderName == record.folderName
+                               && row.className == record.className
+                               && row.yearName == record.yearName;
+                       });
+}
+
+} // namespace
+
+Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
+{
+    Leftovers finished;
+    const std::optional<QList<JournalEntry>> left = readJournal(site.appFolder);
+    if (!left)
+        return finished;
+    const ShortcutRegister current = reloadRegister(site.appFolder, site.shortcuts);
+    QList<RegisterRecord> placed;
+    for (const JournalEntry& entry : *left) {
+        const QString classFolder = joinPath(joinPath(site.structureFolder(),
+                                                      entry.record.yearName),
+                                             entry.record.className);
+        const QString unplaced = joinPath(classFolder, entry.temporaryName);
+        if (files::nameExists(unplaced)) {
+            files::removeFolderTree(unplaced);
+            ++finished.removed;
+        } else if (files::nameExists(joinPath(classFolder, entry.record.folderName))
+                   && !names(current, entry.record)) {
+            placed << entry.record;
+        }
+    }
+    if (!placed.isEmpty())
+        updateRegister(site.appFolder, current, placed, lock);
+    files::removeFileIfPresent(journalPathIn(site.appFolder));
+    finished.registered = placed.size();
+    return finished;
 }
 
 } // namespace tk

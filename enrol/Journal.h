@@ -8,6 +8,9 @@
 
 namespace tk {
 
+class RegisterLock;
+struct SiteData;
+
 // A student's folder is built under a temporary name and put in place whole,
 // so that no half-made folder ever stands under a student's name. Before the
 // first is made, the run writes down which it makes; a run that a kill or a
@@ -32,5 +35,18 @@ void writeJournal(const QString& appFolder, const QList<JournalEntry>& entries);
 // The note a run left; nothing when there is none. Lines it cannot read are
 // passed over: they name nothing this program made.
 std::optional<QList<JournalEntry>> readJournal(const QString& appFolder);
+
+// What a run that was killed or lost its power had left, and the next one finished.
+struct Leftovers
+{
+    qsizetype registered = 0; // folders it had put in place
+    qsizetype removed = 0; // folders it had not
+};
+
+// Under the lock, before anything else: a folder that a stopped run never
+// put in place is removed, and one it put in place is registered, as that
+// run would have done next. Throws NumberedFailure, or StartupError for a
+// register that cannot be read.
+Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock);
 
 } // namespace tk
