@@ -4,6 +4,8 @@
 // caption fitting. `tkbench_floor bare` shows an empty 381x353 window instead.
 // Ended by bench/PaintProbe.cpp after the first paint, as the program is.
 
+#include "gui/WindowMessages.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QIcon>
@@ -118,19 +120,8 @@ int showWindow(const QString& family)
     window.setFont(windowFont(family));
     fillGrey(&window);
 
-    QLabel* note = label(&window, "Label5",
-                         QStringLiteral(
-                             "This utility is used to add an intranet folder structure into "
-                             "Ilvantis for new students that enrol into your school after you "
-                             "have created your Ilvantis structure for the year.  Type in the new "
-                             "student's surname and given name in the boxes below and choose the "
-                             "Year and Class that the student has been enrolled into.  If your "
-                             "school has individual login accounts to the server for each "
-                             "student, also type in this student's login account name, otherwise "
-                             "leave that field blank.  When ready click the Create button.  "
-                             "Please NOTE: This utility will only work if you have created your "
-                             "Ilvantis structure using Ilvantis 2004 or later."),
-                         noteWhite, twips(240, 120, 5175, 1935));
+    QLabel* note = label(&window, "Label5", tk::messages::instructions, noteWhite,
+                         twips(240, 120, 5175, 1935));
     note->setWordWrap(true);
     note->setToolTip(QStringLiteral("MAKE SURE YOU READ THIS!!"));
 

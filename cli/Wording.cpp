@@ -22,11 +22,6 @@ QString listed(const QStringList& names)
 
 } // namespace
 
-QString nativeFolder(const QString& path)
-{
-    return nativePath(path);
-}
-
 QString failureText(const FailureReport& failure)
 {
     return QStringLiteral("%1 failed for %2: %3 (error %4).")

@@ -16,7 +16,6 @@ constexpr int FailedUnchanged = 6; // a failure that changed nothing
 } // namespace ExitStatus
 
 // The command line's own words: what happened, what was changed, what to do.
-QString nativeFolder(const QString& path);
 QString failureText(const FailureReport& failure);
 QString masterPageProblem(const SiteData& site, PageState state);
 QString classPageProblem(const SiteData& site, const Student& student, PageState state);

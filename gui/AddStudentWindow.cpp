@@ -23,16 +23,6 @@ namespace {
 
 const QString windowCaption = QStringLiteral("Add a New Student to Vesk's Ilvantis 2005");
 const QString selectOne = QStringLiteral("[Select One]");
-const QString instructions = QStringLiteral(
-    "This utility is used to add an intranet folder structure into Ilvantis for new students "
-    "that enrol into your school after you have created your Ilvantis structure for the year.  "
-    "Type in the new student's surname and given name in the boxes below and choose the Year "
-    "and Class that the student has been enrolled into.  If your school has individual login "
-    "accounts to the server for each student, also type in this student's login account name, "
-    "otherwise leave that field blank.  When ready click the Create button.  Please NOTE: This "
-    "utility will only work if you have created your Ilvantis structure using Ilvantis 2004 or "
-    "later.");
-
 const QColor windowGrey(128, 128, 128);
 const QColor captionYellow(255, 255, 128);
 const QColor noteWhite(255, 255, 255);
@@ -239,7 +229,7 @@ void AddStudentWindow::buildControls()
 
 void AddStudentWindow::buildInstructions()
 {
-    QLabel* note = makeLabel(this, "Label5", instructions, noteWhite,
+    QLabel* note = makeLabel(this, "Label5", messages::instructions, noteWhite,
                              fromTwips(240, 120, 5175, 1935));
     note->setWordWrap(true);
     note->setToolTip(QStringLiteral("MAKE SURE YOU READ THIS!!"));

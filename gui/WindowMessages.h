@@ -14,6 +14,17 @@ inline const QString supportEmailAddress = QStringLiteral("support@ilvantis.exam
 // texts show them as the operator reads paths.
 namespace messages {
 
+// The paragraph the operator reads before every use.
+inline const QString instructions = QStringLiteral(
+    "This utility is used to add an intranet folder structure into Ilvantis for new students "
+    "that enrol into your school after you have created your Ilvantis structure for the year.  "
+    "Type in the new student's surname and given name in the boxes below and choose the Year "
+    "and Class that the student has been enrolled into.  If your school has individual login "
+    "accounts to the server for each student, also type in this student's login account name, "
+    "otherwise leave that field blank.  When ready click the Create button.  Please NOTE: This "
+    "utility will only work if you have created your Ilvantis structure using Ilvantis 2004 or "
+    "later.");
+
 inline const QString confirmTitle = QStringLiteral("Please Verify");
 inline const QString concernTitle = QStringLiteral("Possible concern");
 inline const QString masterMissingTitle = QStringLiteral("Master Student folder does not exist!");
