@@ -24,8 +24,8 @@ inline bool isLineEnd(QChar c)
     return c == u'\r' || c == u'\n';
 }
 
-// How many characters the line end at `at` takes: 2 for CR LF, 1 for a lone
-// CR or LF, 0 where the text ends.
+// How many characters the separator at `at` takes: 2 for CR LF, 0 where the
+// text ends, else 1 (a lone CR or LF, or whatever else separates).
 template<typename View>
 qsizetype lineEndLength(View text, qsizetype at)
 {

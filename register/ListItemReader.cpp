@@ -1,16 +1,13 @@
 #include "register/ListItemReader.h"
 
+#include "platform/TextScan.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace tk {
 
 namespace {
-
-bool isLineEnd(QChar c)
-{
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
 
 bool isSeparator(QChar c)
 {
@@ -67,11 +64,7 @@ void ListItemReader::skipToSeparator()
 
 void ListItemReader::consumeSeparator()
 {
-    if (atEnd())
-        return;
-    const QChar c = m_text.at(m_position++);
-    if (c == QLatin1Char('\r') && !atEnd() && m_text.at(m_position) == QLatin1Char('\n'))
-        ++m_position;
+    m_position += lineEndLength(QStringView(m_text), m_position);
 }
 
 namespace {
