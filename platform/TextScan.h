@@ -71,4 +71,32 @@ private:
     qsizetype m_lf = -1;
 };
 
+// The text without the blanks (the space character only) that lead or end it:
+// tabs and other white space are part of a value.
+template<typename View>
+View withoutBlanks(View text)
+{
+    while (!text.isEmpty() && text.front() == u' ')
+        text = text.sliced(1);
+    while (!text.isEmpty() && text.back() == u' ')
+        text.chop(1);
+    return text;
+}
+
+// One character of UTF-16 text: a surrogate pair counts as one, and half of
+// a pair alone as itself, which QChar::isSurrogate then tells apart.
+struct Character
+{
+    char32_t value;
+    qsizetype length; // in UTF-16 code units
+};
+
+inline Character characterAt(QStringView text, qsizetype at)
+{
+    const QChar c = text.at(at);
+    if (c.isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
+        return {QChar::surrogateToUcs4(c, text.at(at + 1)), 2};
+    return {c.unicode(), 1};
+}
+
 } // namespace tk

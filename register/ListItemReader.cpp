@@ -82,10 +82,7 @@ bool isDecimalNumber(QStringView item)
     // A line end may follow the last blank, as it always could.
     if (item.endsWith(QLatin1Char('\n')))
         item.chop(1);
-    while (item.startsWith(QLatin1Char(' ')))
-        item = item.sliced(1);
-    while (item.endsWith(QLatin1Char(' ')))
-        item.chop(1);
+    item = withoutBlanks(item);
     if (item.startsWith(QLatin1Char('+')) || item.startsWith(QLatin1Char('-')))
         item = item.sliced(1);
     const auto digits = std::count_if(item.begin(), item.end(), isDigit);
