@@ -47,11 +47,11 @@ public:
     {
     }
 
-    // The first line end at or after `from`, or the text's size.
-    qsizetype from(qsizetype from)
+    // The first line end at or after `start`, or the text's size.
+    qsizetype from(qsizetype start)
     {
-        m_cr = next(u'\r', from, m_cr);
-        m_lf = next(u'\n', from, m_lf);
+        m_cr = next(u'\r', start, m_cr);
+        m_lf = next(u'\n', start, m_lf);
         return std::min(m_cr, m_lf);
     }
 
