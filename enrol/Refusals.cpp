@@ -4,6 +4,7 @@
 #include "enrol/Student.h"
 #include "platform/FileServices.h"
 #include "platform/SystemText.h"
+#include "platform/TextScan.h"
 
 #include <QFile>
 
@@ -80,23 +81,18 @@ const char* invisibleKind(char32_t c)
 Refusal invisibleCharacterRefusal(const Field& field)
 {
     const QString& value = field.value;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        const bool pair = c.isHighSurrogate() && i + 1 < value.size()
-            && value.at(i + 1).isLowSurrogate();
-        const char* kind = c.isSurrogate() && !pair
+    for (qsizetype i = 0, length = 0; i < value.size(); i += length) {
+        const Character c = characterAt(value, i);
+        const char* kind = QChar::isSurrogate(c.value)
             ? "half of a character, which no file name can hold"
-            : invisibleKind(pair ? QChar::surrogateToUcs4(c, value.at(i + 1)) : c.unicode());
+            : invisibleKind(c.value);
         if (kind)
             return QStringLiteral("The %1 holds the character U+%2, %3.  Please remove it and "
                                   "try again.")
                 .arg(field.label,
-                     QStringLiteral("%1")
-                         .arg(pair ? QChar::surrogateToUcs4(c, value.at(i + 1)) : c.unicode(), 4,
-                              16, QLatin1Char('0'))
-                         .toUpper(),
+                     QStringLiteral("%1").arg(c.value, 4, 16, QLatin1Char('0')).toUpper(),
                      QLatin1String(kind));
-        i += pair ? 1 : 0;
+        length = c.length;
     }
     return std::nullopt;
 }

@@ -88,22 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fail("the personalised page is not the page with each line's first placeholder replaced",
              page, name, got, expected);
 
-    // Streamed in small blocks, a line, a CR LF or a placeholder split between
-    // two of them must come out the same.
-    if (!page.empty()) {
-        const QByteArray whole(page.data(), static_cast<qsizetype>(page.size()));
-        const qsizetype piece = 1 + static_cast<unsigned char>(page.back()) % 48;
-        QByteArray streamed;
-        tk::PageRewriter rewriter(QByteArray(name.data(), static_cast<qsizetype>(name.size())),
-                                  [&streamed](QByteArrayView block) { streamed.append(block); });
-        for (qsizetype at = 0; at < whole.size(); at += piece)
-            rewriter.feed(QByteArrayView(whole).sliced(at, std::min(piece, whole.size() - at)));
-        rewriter.finish();
-        if (streamed != got)
-            fail("the page streamed in blocks is not the page rewritten whole", page, name,
-                 streamed, expected);
-    }
-
     // The same, said of the output alone, wherever the name cannot blur its lines.
     if (name.find_first_of("\r\n") == std::string::npos) {
         const std::string out = got.toStdString();

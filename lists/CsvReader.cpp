@@ -55,7 +55,7 @@ QChar CsvReader::separatorOfFirstRow() const
     qsizetype counts[std::size(separators)] = {};
     bool quoted = false;
     for (const QChar c : headerRowOf(m_text)) {
-        if (!quoted && (c == u'\r' || c == u'\n'))
+        if (!quoted && isLineEnd(c))
             break;
         quoted = quoted != (c == u'"');
         for (std::size_t i = 0; i < std::size(separators); ++i)
@@ -96,9 +96,7 @@ void CsvReader::skipLineEnd()
 {
     if (atEnd())
         return;
-    if (at() == u'\r' && m_position + 1 < m_text.size() && m_text.at(m_position + 1) == u'\n')
-        ++m_position;
-    ++m_position;
+    m_position += lineEndLength(QStringView(m_text), m_position);
     ++m_line;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextScan.h"
+
 #include <QStringList>
 
 namespace tk {
@@ -26,7 +28,7 @@ public:
 
 private:
     QChar at() const { return m_text.at(m_position); }
-    bool atLineEnd() const { return at() == u'\r' || at() == u'\n'; }
+    bool atLineEnd() const { return isLineEnd(at()); }
     QChar separatorOfFirstRow() const;
     QString readField();
     QString readQuoted();

@@ -1,6 +1,7 @@
 #include "lists/ListDecoding.h"
 
 #include "lists/StudentListReader.h"
+#include "platform/TextScan.h"
 
 #include <QStringDecoder>
 
@@ -16,11 +17,11 @@ using Decoder = QString (*)(QByteArrayView);
 // then speak of a surrogate where the operator needs to hear of a bad byte.
 QString withLoneSurrogatesReplaced(QString text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (text.at(i).isSurrogate())
+    for (qsizetype i = 0, length = 0; i < text.size(); i += length) {
+        const Character c = characterAt(text, i);
+        if (QChar::isSurrogate(c.value))
             text[i] = QChar::ReplacementCharacter;
+        length = c.length;
     }
     return text;
 }

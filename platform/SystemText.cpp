@@ -1,5 +1,7 @@
 #include "platform/SystemText.h"
 
+#include "platform/TextScan.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -48,11 +50,9 @@ bool survivesRoundTrip(const QString& character, TextEncoding encoding)
 QString unstorableCharacters(const QString& text, std::initializer_list<TextEncoding> encodings)
 {
     QString unstorable;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size()
-            && text.at(i + 1).isLowSurrogate();
-        const QString character = text.mid(i, pair ? 2 : 1);
-        i += pair ? 1 : 0;
+    for (qsizetype i = 0, length = 0; i < text.size(); i += length) {
+        length = characterAt(text, i).length;
+        const QString character = text.mid(i, length);
         if (character.at(0).unicode() < 0x80 || unstorable.contains(character))
             continue;
         const bool stored = std::all_of(encodings.begin(), encodings.end(), [&](TextEncoding e) {
@@ -66,13 +66,7 @@ QString unstorableCharacters(const QString& text, std::initializer_list<TextEnco
 
 QString trimBlanks(const QString& text)
 {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
+    return withoutBlanks(QStringView(text)).toString();
 }
 
 } // namespace tk

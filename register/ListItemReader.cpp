@@ -1,16 +1,13 @@
 #include "register/ListItemReader.h"
 
+#include "platform/TextScan.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace tk {
 
 namespace {
-
-bool isLineEnd(QChar c)
-{
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
 
 bool isSeparator(QChar c)
 {
@@ -67,11 +64,7 @@ void ListItemReader::skipToSeparator()
 
 void ListItemReader::consumeSeparator()
 {
-    if (atEnd())
-        return;
-    const QChar c = m_text.at(m_position++);
-    if (c == QLatin1Char('\r') && !atEnd() && m_text.at(m_position) == QLatin1Char('\n'))
-        ++m_position;
+    m_position += lineEndLength(QStringView(m_text), m_position);
 }
 
 namespace {
@@ -89,10 +82,7 @@ bool isDecimalNumber(QStringView item)
     // A line end may follow the last blank, as it always could.
     if (item.endsWith(QLatin1Char('\n')))
         item.chop(1);
-    while (item.startsWith(QLatin1Char(' ')))
-        item = item.sliced(1);
-    while (item.endsWith(QLatin1Char(' ')))
-        item.chop(1);
+    item = withoutBlanks(item);
     if (item.startsWith(QLatin1Char('+')) || item.startsWith(QLatin1Char('-')))
         item = item.sliced(1);
     const auto digits = std::count_if(item.begin(), item.end(), isDigit);
