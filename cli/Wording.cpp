@@ -44,6 +44,12 @@ QString masterPageProblem(const SiteData& site, PageState state)
     case PageState::Unreadable:
         return QStringLiteral("The master student page %1 cannot be read.")
             .arg(pageOf(site.masterFolder()));
+    case PageState::NoPlaceholder:
+        return QStringLiteral("The master student page %1 does not hold the words \"New "
+                              "Student\", which every new student's page shows in their name's "
+                              "place.  Put them back where the name belongs, or restore the page "
+                              "from a backup.")
+            .arg(pageOf(site.masterFolder()));
     case PageState::Sound:
         break;
     }
@@ -142,6 +148,8 @@ QString stopText(const SiteData& site, const EnrolmentResult& result)
             .arg(pageOf(result.pagePath));
     case Stop::MasterMissing:
         return masterPageProblem(site, PageState::Missing);
+    case Stop::MasterNoPlaceholder:
+        return masterPageProblem(site, PageState::NoPlaceholder);
     case Stop::Locked:
         return lockedProblem(site, result.lockHolder);
     case Stop::RegisterUnreadable:
@@ -164,6 +172,7 @@ int statusOf(const EnrolmentResult& result)
     case Stop::None:
         return ExitStatus::Added;
     case Stop::MasterPageShort:
+    case Stop::MasterNoPlaceholder:
     case Stop::ClassPageShort:
     case Stop::MasterMissing:
         return ExitStatus::PageOrPath;

@@ -97,7 +97,14 @@ qsizetype Enrolment::templateDepth() const
 
 PageState masterPageOf(const SiteData& site)
 {
-    return stateOfPage(site.masterFolder());
+    const PageState state = stateOfPage(site.masterFolder());
+    if (state != PageState::Sound)
+        return state;
+    try {
+        return pageHoldsPlaceholder(site.masterFolder()) ? state : PageState::NoPlaceholder;
+    } catch (const NumberedFailure&) {
+        return PageState::Unreadable;
+    }
 }
 
 PageState classPageOf(const Student& student)
@@ -191,6 +198,11 @@ private:
             if (!pageLooksSound(m_site.masterFolder())) {
                 m_result.pagePath = m_site.masterFolder();
                 stop(Stop::MasterPageShort);
+                return false;
+            }
+            // A page that cannot carry the name would make students without one.
+            if (!pageHoldsPlaceholder(m_site.masterFolder())) {
+                stop(Stop::MasterNoPlaceholder);
                 return false;
             }
         } catch (const NumberedFailure& failure) {

@@ -33,7 +33,13 @@ enum class StudentOutcome {
 };
 
 // The state of a page that a student is built from or linked to.
-enum class PageState { Sound, Short, Missing, Unreadable };
+enum class PageState {
+    Sound,
+    Short,
+    Missing,
+    Unreadable,
+    NoPlaceholder, // the master page holds no place for the student's name
+};
 
 struct StudentReport
 {
@@ -58,6 +64,7 @@ struct EnrolmentResult
     enum class Stop {
         None,
         MasterPageShort,
+        MasterNoPlaceholder,
         ClassPageShort,
         MasterMissing, // the master page, or a folder on its path, is not there
         PathMissing, // a folder on a student's path is not there; `failure` says which

@@ -12,6 +12,12 @@ bool pageLooksSound(const QString& folderPath)
         >= corruptPageThreshold;
 }
 
+bool pageHoldsPlaceholder(const QString& folderPath)
+{
+    return files::readWholeFile(joinPath(folderPath, QStringLiteral("index.htm")))
+        .contains(homePagePlaceholder);
+}
+
 void fillStudentFolder(const QString& masterFolderPath, const QString& studentFolderPath,
                        const QString& fullName)
 {

@@ -8,6 +8,8 @@ namespace tk {
 // when the page or its folder is missing.
 constexpr qint64 corruptPageThreshold = 100;
 bool pageLooksSound(const QString& folderPath);
+// Whether the home page in the folder has a place for the student's name.
+bool pageHoldsPlaceholder(const QString& folderPath);
 
 // Fills the freshly made student folder with the whole master template and
 // puts the student's name into its home page. Throws NumberedFailure. The

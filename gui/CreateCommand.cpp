@@ -1,10 +1,27 @@
 #include "gui/CreateCommand.h"
 
+#include "enrol/TemplateCopy.h"
 #include "gui/WindowMessages.h"
+#include "platform/NumberedFailure.h"
 #include "register/RegisterLock.h"
 #include "register/RegisterReader.h"
 
 namespace tk {
+
+namespace {
+
+// Asked only once the student's page can carry the name. A short page or one
+// that cannot be read is told after the question, as the window always did.
+bool lacksPlaceholder(const QString& masterFolder)
+{
+    try {
+        return !pageHoldsPlaceholder(masterFolder) && pageLooksSound(masterFolder);
+    } catch (const NumberedFailure&) {
+        return false;
+    }
+}
+
+} // namespace
 
 // The window reads the register's rows only now, from the bytes it read at
 // start-up, so that the checks before the question see what they always saw.
@@ -24,6 +41,8 @@ CreateCommand::Outcome CreateCommand::run(const StudentInputs& typed)
     const StudentReport verdict = enrolment.check(m_site.shortcuts, false).constFirst();
     if (verdict.outcome == StudentOutcome::Refused)
         return refuse(verdict.reason);
+    if (lacksPlaceholder(m_site.masterFolder()))
+        return warn(messages::masterPlaceholderMissing(m_site.masterFolder()));
     if (m_dialogs.show(messages::confirmTitle, messages::confirmation(*student),
                        MessageStyle::Question)
         == Answer::No)
@@ -56,6 +75,8 @@ CreateCommand::Outcome CreateCommand::reportStop(const EnrolmentResult& result,
                           MessageStyle::Information);
     case Stop::MasterPageShort:
         return warn(messages::masterPageConcern(m_site.masterFolder()));
+    case Stop::MasterNoPlaceholder:
+        return warn(messages::masterPlaceholderMissing(m_site.masterFolder()));
     case Stop::ClassPageShort:
         return warn(messages::classPageConcern());
     case Stop::Locked:

@@ -31,6 +31,16 @@ QString masterPageConcern(const QString& masterFolderPath)
                          "from backup if necessary");
 }
 
+QString masterPlaceholderMissing(const QString& masterFolderPath)
+{
+    return QStringLiteral("The index.htm file which is the master student page located in ")
+        + nativePath(masterFolderPath)
+        + QStringLiteral(" does not contain the words \"New Student\", which this utility "
+                         "replaces with the student's name.  Nothing has been created.  Please "
+                         "put the words back where the name belongs, or restore the page from "
+                         "backup.");
+}
+
 QString classPageConcern()
 {
     return QStringLiteral("The index.htm file which is the class page for your selected class "

@@ -40,6 +40,7 @@ QString confirmation(const Student& student);
 
 QString masterPageConcern(const QString& masterFolderPath);
 QString classPageConcern();
+QString masterPlaceholderMissing(const QString& masterFolderPath);
 QString masterMissing(const QString& masterFolderPath);
 QString problem();
 QString invalidPath();

@@ -236,6 +236,11 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
         << "no such class" << 4
         << "Not added: There is no class \"7Z\" in %4.  Its classes are: 7A, 7B.\n"
            "Nothing was changed.\n";
+    QTest::newRow("4: a master page with no place for the name")
+        << "no placeholder" << 4
+        << "Not added: The master student page %9 does not hold the words \"New Student\", which "
+           "every new student's page shows in their name's place.  Put them back where the name "
+           "belongs, or restore the page from a backup.\nNothing was changed.\n";
     QTest::newRow("4: damaged class page")
         << "short class page" << 4 << "is shorter than 100 bytes, so it looks damaged.";
     QTest::newRow("5: a list that fails part way")
@@ -265,6 +270,9 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
                   << "a,b";
     if (setUp == "no settings")
         QFile::remove(m_intranet->path("tkshrtct.ini"));
+    if (setUp == "no placeholder")
+        tktest::writeFile(m_intranet->path("2026/masterstudent/index.htm"),
+                          tktest::pageOfSize(200).replace("New Student", "Student Name"));
     if (setUp == "short class page")
         tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), tktest::pageOfSize(10));
     if (setUp == "no such folder")
@@ -303,7 +311,8 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         .replace("%5", native("2026/Year 7/7A/vanderberg_annamaria.~XXXXXX/writing/story.htm"))
         .replace("%6", native("tkshrtct.lck"))
         .replace("%7", native("no/such"))
-        .replace("%8", QDir::toNativeSeparators(m_intranet->root()));
+        .replace("%8", QDir::toNativeSeparators(m_intranet->root()))
+        .replace("%9", native("2026/masterstudent/index.htm"));
     QVERIFY2(tktest::withoutRandomPart(m_out + m_err).contains(said), qPrintable(m_out + m_err));
     if (status != 0 && status != 5)
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);

@@ -177,6 +177,13 @@ void TestCreateCommand::messagesReadWordForWord_data()
         << "Possible concern"
         << "The index.htm file which is the class page for your selected class appears to be "
            "corrupt.  You may want to verify this.";
+    QTest::newRow("master page with no place for the name")
+        << "no placeholder"
+        << "Possible concern"
+        << "The index.htm file which is the master student page located in %1 does not contain "
+           "the words \"New Student\", which this utility replaces with the student's name.  "
+           "Nothing has been created.  Please put the words back where the name belongs, or "
+           "restore the page from backup.";
     QTest::newRow("master missing")
         << "no master"
         << "Master Student folder does not exist!"
@@ -209,6 +216,9 @@ void TestCreateCommand::messagesReadWordForWord()
         tktest::writeFile(m_intranet->path("2026/masterstudent/index.htm"), tktest::pageOfSize(99));
     if (scenario == "class 99")
         tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), tktest::pageOfSize(99));
+    if (scenario == "no placeholder")
+        tktest::writeFile(m_intranet->path("2026/masterstudent/index.htm"),
+                          tktest::pageOfSize(200).replace("New Student", "Student Name"));
     if (scenario == "no master")
         QVERIFY(QDir(m_intranet->masterFolder()).removeRecursively());
     if (scenario == "folder exists")
@@ -217,10 +227,16 @@ void TestCreateCommand::messagesReadWordForWord()
         m_inputs.className = "7Z";
     if (scenario == "I/O error")
         faults::failOn(SystemCall::Length, EIO);
+    const auto before = tktest::snapshot(m_intranet->root());
     create();
-    expectOneBox(title, MessageStyle::Error);
-    QCOMPARE(boxes().at(1).text,
+    // A page with no place for the name is found before the question.
+    QCOMPARE(boxes().size(), scenario == "no placeholder" ? 1 : 2);
+    QCOMPARE(boxes().last().title, title);
+    QCOMPARE(boxes().last().style, MessageStyle::Error);
+    QCOMPARE(boxes().last().text,
              text.replace("%1", QDir::toNativeSeparators(m_intranet->masterFolder())));
+    if (scenario == "no placeholder")
+        QCOMPARE(tktest::snapshot(m_intranet->root()), before);
 }
 
 void TestCreateCommand::shortPagesWarnAndReturn_data()
