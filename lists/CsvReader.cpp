@@ -1,5 +1,7 @@
 #include "lists/CsvReader.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <iterator>
 
@@ -35,8 +37,17 @@ QStringView headerRowOf(const QString& text)
 
 CsvReader::CsvReader(QString text)
     : m_text(std::move(text))
-    , m_separator(separatorOfFirstRow())
 {
+    // Excel's own first line, "sep=;", names the separator where the
+    // region's list separator differs from the file's.
+    static const QRegularExpression declared(QStringLiteral("^sep=([,;\t])\r?(\n|$)"));
+    if (const QRegularExpressionMatch match = declared.match(m_text); match.hasMatch()) {
+        m_separator = match.captured(1).front();
+        m_position = match.capturedEnd();
+        m_line = 2;
+        return;
+    }
+    m_separator = separatorOfFirstRow();
 }
 
 CsvRow CsvReader::readRow()

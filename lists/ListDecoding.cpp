@@ -5,7 +5,9 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 namespace tk {
 
@@ -90,13 +92,56 @@ QString decodeCodePage(QByteArrayView bytes)
 #endif
 }
 
-QString decodeGuessed(QByteArrayView bytes)
+// Text that Windows saved as "Unicode Text" without its byte-order mark has a
+// NUL in every other byte: the high byte of each Latin letter.
+std::optional<Decoder> utf16WithoutMark(QByteArrayView bytes)
+{
+    qsizetype nulAtEven = 0;
+    qsizetype nulAtOdd = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        (i % 2 ? nulAtOdd : nulAtEven) += bytes[i] == '\0';
+    const qsizetype half = bytes.size() / 2;
+    if (nulAtEven == 0 && nulAtOdd > half / 2)
+        return decodeAs<QStringConverter::Utf16LE>;
+    if (nulAtOdd == 0 && nulAtEven > half / 2)
+        return decodeAs<QStringConverter::Utf16BE>;
+    return std::nullopt;
+}
+
+int lineOf(const QString& text, qsizetype at)
+{
+    return int(QStringView(text).first(at).count(u'\n')) + 1;
+}
+
+QString decodeGuessed(QByteArrayView bytes, QString* problem)
 {
     if (startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF"))
         return decodeUtf16(bytes);
+    // Before UTF-8, which takes NUL as a character.
+    if (!startsWith(bytes, "\xEF\xBB\xBF") && bytes.contains('\0')) {
+        if (const std::optional<Decoder> decode = utf16WithoutMark(bytes))
+            return (*decode)(bytes);
+        *problem = QStringLiteral("The list holds NUL bytes, which no CSV file does.  If it was "
+                                  "saved as \"Unicode Text\", name its character set with "
+                                  "--encoding UTF-16LE; otherwise save it as \"CSV UTF-8\".");
+        return QString();
+    }
     if (startsWith(bytes, "\xEF\xBB\xBF") || bytes.isValidUtf8())
         return decodeAs<QStringConverter::Utf8>(bytes);
-    return decodeCodePage(bytes);
+    // One stray byte in a UTF-8 list would turn every accented name into
+    // nonsense if the whole were read in the code page instead.
+    const QString asUtf8 = decodeAs<QStringConverter::Utf8>(bytes);
+    const bool holdsUtf8Letters = std::any_of(asUtf8.begin(), asUtf8.end(), [](QChar c) {
+        return c.unicode() >= 0x80 && c != QChar::ReplacementCharacter;
+    });
+    if (!holdsUtf8Letters)
+        return decodeCodePage(bytes);
+    *problem = QStringLiteral("Line %1 of the list holds a byte that is not UTF-8, although the "
+                              "rest of the list is UTF-8.  Correct that line, or name the list's "
+                              "character set with --encoding (for example --encoding "
+                              "Windows-1252).")
+                   .arg(lineOf(asUtf8, asUtf8.indexOf(QChar::ReplacementCharacter)));
+    return QString();
 }
 
 struct NamedDecoder
@@ -138,14 +183,15 @@ bool isKnownListEncoding(const QString& name)
     return ownDecoderFor(name) || qtDecoderFor(name).isValid();
 }
 
-QString decodeListText(const QByteArray& bytes, const QString& encoding)
+QString decodeListText(const QByteArray& bytes, const QString& encoding, QString* problem)
 {
     if (encoding.isEmpty())
-        return decodeGuessed(bytes);
+        return decodeGuessed(bytes, problem);
     if (const Decoder decode = ownDecoderFor(encoding))
         return decode(bytes);
     QStringDecoder decoder = qtDecoderFor(encoding);
-    return decoder.isValid() ? decodeWith(std::move(decoder), bytes) : decodeGuessed(bytes);
+    return decoder.isValid() ? decodeWith(std::move(decoder), bytes)
+                             : decodeGuessed(bytes, problem);
 }
 
 } // namespace tk

@@ -177,6 +177,20 @@ QString fieldCountProblem(const QStringList& fields, qsizetype width, QChar sepa
               .arg(separatorName(separator));
 }
 
+// Excel's "CSV (Comma delimited)" writes "?" for every letter its code page
+// lacks; no name holds one.
+QString lostLetterProblem(const StudentInputs& row)
+{
+    for (const QString* value :
+         {&row.surname, &row.givenName, &row.loginAccount, &row.year, &row.className})
+        if (value->contains(u'?'))
+            return QStringLiteral("The row holds \"?\" in %1, where Excel writes a letter it could "
+                                  "not save in the list's character set.  Save the list as \"CSV "
+                                  "UTF-8\" and try again.")
+                .arg(refusals::quoted(*value));
+    return QString();
+}
+
 std::optional<CsvRow> nextFilledRow(CsvReader& reader)
 {
     while (!reader.atEnd()) {
@@ -191,7 +205,9 @@ StudentList rowsUnder(const ListHeader& header, CsvReader& reader)
 {
     StudentList list;
     while (std::optional<CsvRow> row = nextFilledRow(reader)) {
-        const QString problem = fieldCountProblem(row->fields, header.width(), reader.separator());
+        QString problem = fieldCountProblem(row->fields, header.width(), reader.separator());
+        if (problem.isEmpty())
+            problem = lostLetterProblem(header.inputsOf(row->fields));
         if (problem.isEmpty())
             list.rows.append({row->line, header.inputsOf(row->fields)});
         else
@@ -224,7 +240,11 @@ StudentList readStudentList(const QByteArray& bytes, const QString& encoding)
 {
     if (const QString problem = spreadsheetProblem(bytes); !problem.isEmpty())
         return wholeListProblem(problem);
-    CsvReader reader(decodeListText(bytes, encoding));
+    QString decodingProblem;
+    QString text = decodeListText(bytes, encoding, &decodingProblem);
+    if (!decodingProblem.isEmpty())
+        return wholeListProblem(decodingProblem);
+    CsvReader reader(std::move(text));
     const std::optional<CsvRow> first = nextFilledRow(reader);
     if (!first)
         return wholeListProblem(QStringLiteral("The list is empty.  ") + expectedHeader());

@@ -69,6 +69,15 @@ void TestStudentList::readsListsAsSpreadsheetsWriteThem_data()
         << QByteArray("\xFF\xFE") + utf16("surname,given,year,class\nL") + QByteArray("\x00\xD8", 2)
             + utf16(",Jo,Year 7,7A\n")
         << QString() << QStringList{"2: L\uFFFD|Jo||Year 7|7A"};
+    QTest::newRow("UTF-16 without its mark, as Unicode Text")
+        << utf16("surname\tgiven\tyear\tclass\nZoë\tJo\tYear 7\t7A\n") << QString()
+        << QStringList{"2: Zoë|Jo||Year 7|7A"};
+    QTest::newRow("Excel's separator line")
+        << QByteArray("sep=,\r\nsurname,given,year,class,notes;a;b;c;d;e\r\nLee,Jo,Year 7,7A,\r\n")
+        << QString() << QStringList{"3: Lee|Jo||Year 7|7A"};
+    QTest::newRow("UTF-16 without its mark, plain letters")
+        << utf16("surname,given,year,class\nLee,Jo,Year 7,7A\n") << QString()
+        << QStringList{"2: Lee|Jo||Year 7|7A"};
     QTest::newRow("UTF-8 named, a byte that is not")
         << QByteArray("surname,given,year,class\nLef\xE8vre,Jo,Year 7,7A\n") << "UTF-8"
         << QStringList{"2: Lef\uFFFDvre|Jo||Year 7|7A"};
@@ -112,6 +121,22 @@ void TestStudentList::tellsWhatIsWrongWithAList_data()
         << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")
         << QStringList{"0: The list is an Excel 97-2003 workbook (.xls), not a CSV file.  Save it "
                        "as CSV from the spreadsheet (\"CSV UTF-8\" in Excel) and try again."};
+    QTest::newRow("UTF-8 with one stray byte")
+        << QByteArray(
+               "surname,given,year,class\nZo\xC3\xAB,Jo,Year 7,7A\nLef\xE8vre,Al,Year 7,7A\n")
+        << QStringList{"0: Line 3 of the list holds a byte that is not UTF-8, although the rest "
+                       "of the list is UTF-8.  Correct that line, or name the list's character "
+                       "set with --encoding (for example --encoding Windows-1252)."};
+    QTest::newRow("NUL bytes out of step")
+        << QByteArray("surname,given,year,class\nLee\0\0,Jo,Year 7,7A\n", 37)
+        << QStringList{"0: The list holds NUL bytes, which no CSV file does.  If it was saved as "
+                       "\"Unicode Text\", name its character set with --encoding UTF-16LE; "
+                       "otherwise save it as \"CSV UTF-8\"."};
+    QTest::newRow("a letter Excel could not save")
+        << QByteArray("surname,given,year,class\nYilmaz,Ay?e,Year 7,7A\n")
+        << QStringList{"2: The row holds \"?\" in \"Ay?e\", where Excel writes a letter it could "
+                       "not save in the list's character set.  Save the list as \"CSV UTF-8\" "
+                       "and try again."};
     QTest::newRow("nothing but blank lines")
         << QByteArray("\r\n;;;\r\n") << QStringList{"0: The list is empty." + expected};
     QTest::newRow("no header")
