@@ -29,7 +29,18 @@ const QString exitStatuses = QStringLiteral(
     "     before it, or a folder that could not be removed again\n"
     "  6  a failure that changed nothing: a folder in the way, the register\n"
     "     locked or changed meanwhile, a file that could not be made or written\n"
-    "Statuses 1 to 4 and 6 mean that nothing was changed.\n");
+    "Statuses 1 to 4 and 6 mean that nothing was changed; 5 also ends a list\n"
+    "stopped by Ctrl-C, whose students so far are added.\n"
+    "\n"
+    "Examples:\n"
+    "  tkaddstudent-cli add --surname \"ten Brink\" --given \"Noor Sanne\" --year \"Year 7\"\n"
+    "      --class 7B --intranet S:\\intranet\n"
+    "  tkaddstudent-cli add --from late.csv --intranet S:\\intranet --dry-run\n"
+    "  tkaddstudent-cli add --from late.csv --intranet S:\\intranet --yes --report report.csv\n"
+    "\n"
+    "tkaddstudent-cli is the command line alone, for consoles and scripts: on Windows\n"
+    "the shell waits for it and sees its exit status.  The window program takes the\n"
+    "same commands where a console started it.\n");
 
 const QCommandLineOption helpOption{{QStringLiteral("h"), QStringLiteral("help")},
                                     QStringLiteral("Show this help.")};

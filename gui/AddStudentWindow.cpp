@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -115,12 +116,33 @@ QLabel* makeLabel(QWidget* window, const char* name, const QString& text, const 
     return label;
 }
 
+// An Alt combination is a command, such as Alt+C for Create: when it finds no
+// enabled button, the field must not take its letter as typed. AltGr, which
+// Windows reports as Ctrl+Alt, types letters and goes through.
+class AltTypesNothing : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const Qt::KeyboardModifiers held = static_cast<QKeyEvent*>(event)->modifiers();
+            if (held.testFlag(Qt::AltModifier) && !held.testFlag(Qt::ControlModifier))
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 QLineEdit* makeTextBox(QWidget* window, const char* name, const QString& toolTip,
                        const QRect& geometry)
 {
     auto* box = place(new QLineEdit(window), name, geometry);
     box->setToolTip(toolTip);
     keepStandardColours(*box);
+    box->installEventFilter(new AltTypesNothing(box));
     return box;
 }
 
@@ -130,6 +152,7 @@ SortedComboBox* makeComboBox(QWidget* window, const char* name, const QString& t
     auto* combo = place(new SortedComboBox(selectOne, window), name, geometry);
     combo->setToolTip(toolTip);
     keepStandardColours(*combo);
+    combo->installEventFilter(new AltTypesNothing(combo));
     return combo;
 }
 

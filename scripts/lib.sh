@@ -64,6 +64,19 @@ tk_check_no_test_hooks() {
   tk_say "check: $program holds no test hooks"
 }
 
+# Fails when the command-line program loads a window library: it must start
+# over a remote shell, and as fast as a QtCore program.
+#   tk_check_core_only PROGRAM [OBJDUMP]
+tk_check_core_only() {
+  local program="$1" objdump="${2:-objdump}" found
+  found="$("$objdump" -p "$program" | grep -E 'NEEDED|DLL Name' | grep -E -i 'Qt6?(Gui|Widgets)' || true)"
+  if [[ -n "$found" ]]; then
+    tk_say "check: $program loads a window library: $found"
+    return 1
+  fi
+  tk_say "check: $program loads QtCore only"
+}
+
 # Gives every student that a class page links to a home folder made from the
 # master template, as the school's own yearly build would have; the sample
 # ships only the class pages, so that it stays small.

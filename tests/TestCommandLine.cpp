@@ -614,7 +614,7 @@ void TestCommandLine::asksOnARealTerminal()
 #ifdef Q_OS_LINUX
     QFETCH(QByteArray, typed);
     QFETCH(int, status);
-    const QByteArray program = QFile::encodeName(QStringLiteral(TK_PROGRAM_PATH));
+    const QByteArray program = QFile::encodeName(QStringLiteral(TK_CLI_PATH));
     const QByteArray intranet = QFile::encodeName(m_intranet->root());
     int terminal = -1;
     const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
@@ -693,10 +693,10 @@ void TestCommandLine::aStoppedListIsFinishedByRunningItAgain()
                                   QStringLiteral("\"$@\" | head -n %1 >/dev/null; exit "
                                                  "${PIPESTATUS[0]}")
                                       .arg(stopAt + 30), // the question's lines first
-                                  "stopped", TK_PROGRAM_PATH}
+                                  "stopped", TK_CLI_PATH}
                           + arguments);
     } else {
-        program.start(QStringLiteral(TK_PROGRAM_PATH), arguments);
+        program.start(QStringLiteral(TK_CLI_PATH), arguments);
         while (!shown.contains(QStringLiteral("[%1/200]").arg(stopAt).toLatin1())) {
             QVERIFY2(program.waitForReadyRead(10000), shown.right(200).constData());
             shown += program.readAllStandardOutput();

@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStyle>
@@ -125,6 +126,29 @@ private slots:
         if (qobject_cast<QPushButton*>(widget))
             names = QStringList{face->text(QAccessible::Name)};
         QCOMPARE(names, QStringList{announced});
+    }
+
+    // With Create disabled, Alt+C finds no button: the field keeps its text.
+    void altCombinationsTypeNothing_data()
+    {
+        QTest::addColumn<QString>("field");
+        for (const char* field : {"Text1", "Text2", "Text3", "Combo1", "Combo2"})
+            QTest::newRow(field) << field;
+    }
+
+    void altCombinationsTypeNothing()
+    {
+        QFETCH(QString, field);
+        QWidget* widget = control(field);
+        widget->setFocus();
+        QTest::keyClicks(widget, "Chioma");
+        const QString typed =
+            widget->property(qobject_cast<QLineEdit*>(widget) ? "text" : "currentText").toString();
+        QTest::keyClick(widget, Qt::Key_C, Qt::AltModifier);
+        QTest::keyClick(widget, Qt::Key_Q, Qt::AltModifier | Qt::ControlModifier);
+        QCOMPARE(
+            widget->property(qobject_cast<QLineEdit*>(widget) ? "text" : "currentText").toString(),
+            typed + "q"); // AltGr, as Windows reports it, still types
     }
 
     void examples_data()
