@@ -33,6 +33,13 @@ const QCommandLineOption dryRun{
 const QCommandLineOption report = valueOption(
     "report", "Write what became of each row of the list to this CSV file.", "file");
 
+const QCommandLineOption link{
+    QStringLiteral("link"),
+    QStringLiteral("Link each new student from the class page, whatever tkaddstudent.ini says.")};
+const QCommandLineOption noLink{
+    QStringLiteral("no-link"),
+    QStringLiteral("Leave the class pages as they are, whatever tkaddstudent.ini says.")};
+
 const QList<QCommandLineOption> singleOnly{surname, given, year, className, login};
 const QList<QCommandLineOption> listOnly{encoding, dryRun, report};
 
@@ -71,11 +78,13 @@ QString AddCommand::summary() const
 QList<QCommandLineOption> AddCommand::options() const
 {
     return singleOnly + QList<QCommandLineOption>{from} + listOnly
-        + QList<QCommandLineOption>{intranetOption(), yesOption()};
+        + QList<QCommandLineOption>{link, noLink, intranetOption(), yesOption()};
 }
 
 QString AddCommand::usageProblem(const QCommandLineParser& parser) const
 {
+    if (parser.isSet(link) && parser.isSet(noLink))
+        return QStringLiteral("Give --link or --no-link, not both.");
     const bool list = parser.isSet(from);
     for (const QCommandLineOption& option : list ? singleOnly : listOnly)
         if (parser.isSet(option))
@@ -104,6 +113,8 @@ int AddCommand::run(const QCommandLineParser& parser, const Console& console) co
     add.encoding = parser.value(encoding);
     add.reportFile = parser.value(report);
     add.dryRun = parser.isSet(dryRun);
+    if (parser.isSet(link) || parser.isSet(noLink))
+        add.linkClassPages = parser.isSet(link);
     return add.list.isEmpty() ? addOneStudent(add, console) : addStudentList(add, console);
 }
 

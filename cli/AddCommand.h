@@ -15,6 +15,8 @@ struct AddOptions
     QString encoding; // of the list; empty: found from its bytes
     QString reportFile;
     bool dryRun = false;
+    // --link or --no-link for this run; nothing: as tkaddstudent.ini says.
+    std::optional<bool> linkClassPages;
 };
 
 // "add": one student named by options, or every student of a list.

@@ -125,7 +125,11 @@ protected:
             return finish(ExitStatus::PageOrPath);
         }
         Enrolment enrolment(site, enrollees(), Enrolment::Repeats::Skip);
+        enrolment.setLinksClassPages(linksClassPages(site, m_options.linkClassPages));
         takeVerdicts(site, enrolment.check(site.shortcuts, true));
+        m_linking = enrolment.linksClassPages();
+        if (m_linking)
+            m_plannedPages = plannedPages(enrolment);
         if (m_options.dryRun)
             return preview();
         if (const int status = refuseProblems())
@@ -275,6 +279,23 @@ private:
         return ExitStatus::FailedUnchanged;
     }
 
+    // The pages of the students to add, as they would be linked now.
+    QString plannedPages(const Enrolment& enrolment) const
+    {
+        QList<qsizetype> toAdd;
+        for (qsizetype i = 0; i < m_enrolled.size(); ++i)
+            if (m_entries[m_enrolled[i]].outcome == StudentOutcome::ToAdd)
+                toAdd << i;
+        return toAdd.isEmpty() ? QString() : pageLines(enrolment.plannedClassPages(toAdd), true);
+    }
+
+    QString pageLines(const QList<ClassPageLinks>& pages, bool planned) const
+    {
+        return classPageLinksText(
+            pages, [this](qsizetype i) { return m_entries[m_enrolled[i]].student->fullName(); },
+            planned);
+    }
+
     int preview()
     {
         for (const Entry& entry : m_entries) {
@@ -284,6 +305,8 @@ private:
             say(QStringLiteral("line %1: %2: %3")
                     .arg(QString::number(entry.line), describe(entry), what));
         }
+        if (!m_plannedPages.isEmpty())
+            say(m_plannedPages);
         say(QStringLiteral("%1: %2 to add, %3 already added, %4 refused.  Nothing was "
                            "changed (--dry-run).")
                 .arg(counted(m_entries.size(), "student", "students"),
@@ -346,6 +369,8 @@ private:
             }
             lines << QStringLiteral("  line %1: %2").arg(entry.line).arg(describe(entry));
         }
+        if (!m_plannedPages.isEmpty())
+            lines << m_plannedPages;
         return lines.join(QLatin1Char('\n'));
     }
 
@@ -369,6 +394,10 @@ private:
     int report(const SiteData& site, const EnrolmentResult& result)
     {
         const auto aftermath = qScopeGuard([&] { reportAftermath(result); });
+        const auto links = qScopeGuard([&] {
+            if (!result.classPages.isEmpty())
+                say(pageLines(result.classPages, false));
+        });
         for (qsizetype i = 0; i < result.students.size(); ++i) {
             Entry& entry = m_entries[m_enrolled[i]];
             if (entry.outcome == StudentOutcome::ToAdd
@@ -387,7 +416,8 @@ private:
                                                 skipped == 1 ? QStringLiteral("was")
                                                              : QStringLiteral("were"))
                                      : QString()));
-            say(nextStepText(addedClassFolders()));
+            if (!m_linking)
+                say(nextStepText(addedClassFolders()));
             return finish(ExitStatus::Added);
         }
         if (result.stop == EnrolmentResult::Stop::Interrupted) {
@@ -457,6 +487,8 @@ private:
     qsizetype m_started = 0;
     std::unique_ptr<ListReport> m_report;
     bool m_reported = false;
+    bool m_linking = false;
+    QString m_plannedPages; // what the pages would get
 
     const AddOptions& m_options;
 };

@@ -33,6 +33,7 @@ protected:
         if (const PageState master = masterPageOf(site); master != PageState::Sound)
             return refuse(masterPageProblem(site, master), ExitStatus::PageOrPath);
         Enrolment enrolment(site, {{0, *student}});
+        enrolment.setLinksClassPages(linksClassPages(site, m_options.linkClassPages));
         // Everything that can be known before anything is made is said
         // before the question, so that a Yes is never answered in vain.
         const StudentReport verdict = enrolment.check(site.shortcuts, true).constFirst();
@@ -48,10 +49,18 @@ protected:
             break;
         }
         int status = ExitStatus::Refused;
-        if (!confirmed(question(*student), &status))
+        QString asked = question(*student);
+        if (enrolment.linksClassPages())
+            asked += QStringLiteral("\n")
+                + pageLines(enrolment.plannedClassPages({0}), *student, true);
+        if (!confirmed(asked, &status))
             return status;
         const EnrolmentResult result = enrolment.run();
         const auto aftermath = qScopeGuard([&] { reportAftermath(result); });
+        const auto links = qScopeGuard([&] {
+            if (!result.classPages.isEmpty())
+                say(pageLines(result.classPages, *student, false));
+        });
         if (result.stop != EnrolmentResult::Stop::None) {
             complain(QStringLiteral("Not added: %1 (%2, %3).")
                          .arg(student->fullName(), student->year(), student->className()));
@@ -61,7 +70,8 @@ protected:
         say(QStringLiteral("Added %1: made the folder %2 and added the line \"%3\" to %4.")
                 .arg(student->fullName(), nativePath(student->folder()), student->record().text(),
                      nativePath(joinPath(site.appFolder, registerFileName))));
-        say(nextStepText({student->classFolder()}));
+        if (!enrolment.linksClassPages())
+            say(nextStepText({student->classFolder()}));
         return ExitStatus::Added;
     }
 
@@ -86,6 +96,13 @@ private:
                               "  folder:   %5")
             .arg(student.fullName(), student.year(), student.className(), account,
                  nativePath(student.folder()));
+    }
+
+    static QString pageLines(const QList<ClassPageLinks>& pages, const Student& student,
+                             bool planned)
+    {
+        return classPageLinksText(
+            pages, [&](qsizetype) { return student.fullName(); }, planned);
     }
 
     const AddOptions& m_options;

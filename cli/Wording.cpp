@@ -222,4 +222,39 @@ QString nextStepText(const QStringList& classFolders)
         + pages.join(QLatin1Char('\n'));
 }
 
+bool linksClassPages(const SiteData& site, const std::optional<bool>& asked)
+{
+    return asked ? *asked : classPageLinksWanted(site.appFolder);
+}
+
+QString classPageLinksText(const QList<ClassPageLinks>& pages,
+                           const std::function<QString(qsizetype)>& nameOf, bool planned)
+{
+    QStringList lines;
+    for (const ClassPageLinks& page : pages) {
+        QStringList parts;
+        QStringList linked;
+        for (const qsizetype i : page.linked())
+            linked << nameOf(i);
+        if (!linked.isEmpty())
+            parts << (planned ? QStringLiteral("will link ") : QStringLiteral("linked "))
+                    + linked.join(QStringLiteral(", "));
+        QStringList notLinked;
+        QStringList byHand;
+        for (const PageLinkOutcome& outcome : page.notLinked()) {
+            notLinked << QStringLiteral("%1 (%2)").arg(nameOf(outcome.student),
+                                                       linkProblemText(outcome.problem));
+            if (!outcome.byHand.isEmpty())
+                byHand << QStringLiteral("  add by hand: ") + outcome.byHand;
+        }
+        if (!notLinked.isEmpty())
+            parts << (planned ? QStringLiteral("cannot link ") : QStringLiteral("did not link "))
+                    + notLinked.join(QStringLiteral(", "));
+        lines << QStringLiteral("Class page %1: %2.")
+                     .arg(pageOf(page.classFolder), parts.join(QStringLiteral("; ")));
+        lines << byHand;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace tk::cli

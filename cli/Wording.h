@@ -2,6 +2,8 @@
 
 #include "enrol/Enrolment.h"
 
+#include <functional>
+
 namespace tk::cli {
 
 // What the command line ends with, as the README documents it.
@@ -33,5 +35,11 @@ int statusOf(const EnrolmentResult& result);
 QString foldersLeftText(const QStringList& folders);
 QString leftoversText(const Leftovers& leftovers);
 QString nextStepText(const QStringList& classFolders);
+// Whether this run links the class pages: --link, --no-link, or tkaddstudent.ini.
+bool linksClassPages(const SiteData& site, const std::optional<bool>& asked);
+// One line for each class page: the students linked from it (or, `planned`,
+// to be) and those not, with why and the line to add by hand.
+QString classPageLinksText(const QList<ClassPageLinks>& pages,
+                           const std::function<QString(qsizetype)>& nameOf, bool planned);
 
 } // namespace tk::cli

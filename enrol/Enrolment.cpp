@@ -112,6 +112,47 @@ PageState classPageOf(const Student& student)
     return stateOfPage(student.classFolder());
 }
 
+PageStudent pageStudentOf(const Student& student)
+{
+    return {student.surname(), student.givenName(), student.folderName()};
+}
+
+namespace {
+
+// The students of each class page, in the order of each page's first.
+QList<std::pair<QString, QList<qsizetype>>> byClassPage(const QList<Enrollee>& enrollees,
+                                                        const QList<qsizetype>& which)
+{
+    QList<std::pair<QString, QList<qsizetype>>> pages;
+    for (const qsizetype i : which) {
+        const QString& folder = enrollees.at(i).student.classFolder();
+        auto page = std::find_if(pages.begin(), pages.end(),
+                                 [&](const auto& p) { return p.first == folder; });
+        if (page == pages.end())
+            page = pages.insert(pages.end(), {folder, {}});
+        page->second << i;
+    }
+    return pages;
+}
+
+QList<PageStudent> pageStudents(const QList<Enrollee>& enrollees, const QList<qsizetype>& which)
+{
+    QList<PageStudent> students;
+    for (const qsizetype i : which)
+        students << pageStudentOf(enrollees.at(i).student);
+    return students;
+}
+
+} // namespace
+
+QList<ClassPageLinks> Enrolment::plannedClassPages(const QList<qsizetype>& students) const
+{
+    QList<ClassPageLinks> pages;
+    for (const auto& [classFolder, which] : byClassPage(m_enrollees, students))
+        pages << plannedLinks(classFolder, pageStudents(m_enrollees, which), which);
+    return pages;
+}
+
 QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool lookOnDisk) const
 {
     RegisterCheck registerCheck(current);
@@ -309,7 +350,10 @@ private:
 
     JournalEntry journalEntry(qsizetype i) const
     {
-        return {m_unplacedNames.value(i), student(i).record()};
+        JournalEntry entry{m_unplacedNames.value(i), student(i).record(), {}};
+        if (m_enrolment.linksClassPages())
+            entry.link = pageStudentOf(student(i));
+        return entry;
     }
 
     // Each under a name of its own until every one is complete and on the disk.
@@ -386,22 +430,57 @@ private:
         QList<RegisterRecord> records;
         for (const qsizetype i : placed)
             records << student(i).record();
-        const auto failure = placed.isEmpty() ? std::nullopt : failureOf([&] {
-            syncAll();
-            updateRegister(m_site.appFolder, current, records, lock);
-        });
+        // Linked only once the folders are in place: the next run registers
+        // what is in place, so a kill never leaves a link to no student.
+        auto failure = placed.isEmpty() ? std::nullopt : failureOf([&] { linkClassPages(placed); });
+        if (!placed.isEmpty() && !failure)
+            failure = failureOf([&] {
+                syncAll();
+                updateRegister(m_site.appFolder, current, records, lock);
+            });
+        if (failure)
+            unlinkClassPages();
         for (const qsizetype i : made) {
             const bool added = !failure && placed.contains(i);
             m_result.students[i].outcome = added ? StudentOutcome::Added : StudentOutcome::Failed;
             if (added)
                 continue;
-            if (placed.contains(i) && !takenOutOfPlace(i))
+            // A page that still links the folder keeps it in place, for the
+            // next run to register.
+            if (placed.contains(i) && (m_stillLinked.contains(i) || !takenOutOfPlace(i)))
                 m_result.foldersLeft << student(i).folder();
             else if (!m_keepJournal)
                 removeUnregistered(unplacedFolder(i));
         }
         if (failure && !m_result.failure)
             fail(*failure);
+    }
+
+    void linkClassPages(const QList<qsizetype>& placed)
+    {
+        if (!m_enrolment.linksClassPages())
+            return;
+        for (const auto& [classFolder, which] : byClassPage(m_enrolment.enrollees(), placed)) {
+            QByteArray before;
+            const ClassPageLinks links = linkClassPage(classFolder,
+                                                       pageStudents(m_enrolment.enrollees(), which),
+                                                       which, &before);
+            m_result.classPages << links;
+            if (!links.linked().isEmpty())
+                m_linkedPages.append({classFolder, before, which});
+        }
+    }
+
+    // Each page as it was, before the folders it linked go: a kill between
+    // the two leaves folders in place, which the next run registers and links.
+    void unlinkClassPages()
+    {
+        m_result.classPages.clear();
+        for (const PageBefore& page : m_linkedPages)
+            if (failureOf([&] { replaceClassPage(page.classFolder, page.before); })) {
+                m_stillLinked << page.students;
+            }
+        m_linkedPages.clear();
     }
 
     // In order, until one cannot be: its name is taken, or the move fails.
@@ -457,6 +536,14 @@ private:
     EnrolmentResult m_result;
     QMap<qsizetype, QString> m_unplacedNames; // of the students this run makes, in order
     bool m_keepJournal = false; // it names folders that this run could not see to
+    struct PageBefore
+    {
+        QString classFolder;
+        QByteArray before;
+        QList<qsizetype> students;
+    };
+    QList<PageBefore> m_linkedPages; // written by this run, until the register names the students
+    QList<qsizetype> m_stillLinked; // students whose page could not be put back
 };
 
 EnrolmentResult Enrolment::run(const EnrolmentProgress& progress)

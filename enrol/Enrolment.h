@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enrol/ClassPage.h"
 #include "enrol/Journal.h"
 #include "enrol/Student.h"
 #include "register/SiteFiles.h"
@@ -88,6 +89,9 @@ struct EnrolmentResult
     std::optional<FailureReport> lockLeft;
     QString lockHolder; // for Locked: the computer whose copy holds it, if it says
     Leftovers leftovers; // what a run that was stopped had left, and this one finished
+    // With class pages linked: each page the added students belong to, in
+    // the order of its first student; `student` numbers them as `students` does.
+    QList<ClassPageLinks> classPages;
 
     qsizetype count(StudentOutcome outcome) const;
     bool changedAnything() const;
@@ -131,6 +135,14 @@ public:
     // Adds the students; nothing is asked on the way.
     EnrolmentResult run(const EnrolmentProgress& progress = {});
 
+    // Off unless set: each added student is then linked from the class page
+    // once the folder is in place and before the register names the student.
+    void setLinksClassPages(bool on) { m_linksClassPages = on; }
+    bool linksClassPages() const { return m_linksClassPages; }
+    // What linking the given students (numbered as enrollees() is) would do
+    // to their class pages as they are now; writes nothing.
+    QList<ClassPageLinks> plannedClassPages(const QList<qsizetype>& students) const;
+
 private:
     class Run;
 
@@ -139,11 +151,13 @@ private:
     const SiteData& m_site;
     QList<Enrollee> m_enrollees;
     Repeats m_repeats;
+    bool m_linksClassPages = false;
     mutable std::optional<qsizetype> m_templateDepth;
 };
 
 PageState masterPageOf(const SiteData& site);
 PageState classPageOf(const Student& student);
+PageStudent pageStudentOf(const Student& student);
 
 // The folders the structure holds for the years, or for the classes of one
 // year: what the operator may have meant.

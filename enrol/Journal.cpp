@@ -6,6 +6,7 @@
 #include "register/RegisterWriter.h"
 #include "register/SiteFiles.h"
 
+#include <QMap>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -44,8 +45,15 @@ QString newTemporaryFolderName(const QString& folderName)
 void writeJournal(const QString& appFolder, const QList<JournalEntry>& entries)
 {
     QByteArray text;
-    for (const JournalEntry& entry : entries)
+    for (const JournalEntry& entry : entries) {
         text += (entry.temporaryName + QLatin1Char(',') + entry.record.text()).toUtf8() + "\r\n";
+        // Four values, so that a copy of the program that knows no links passes it over.
+        if (entry.link)
+            text += QStringLiteral("link,%1,%2,%3")
+                        .arg(entry.temporaryName, entry.link->surname, entry.link->givenName)
+                        .toUtf8()
+                + "\r\n";
+    }
     files::File file = files::createAfresh(journalPathIn(appFolder));
     file.write(text);
     file.sync();
@@ -63,7 +71,11 @@ std::optional<QList<JournalEntry>> readJournal(const QString& appFolder)
         // Never anything but a name this program makes, whatever the file says.
         if (fields.size() == 5 && isTemporaryNameOf(fields[0], fields[2])
             && !fields[2].contains(QLatin1Char('/')) && !fields[2].contains(QLatin1Char('\\')))
-            entries.append({fields[0], {fields[1], fields[2], fields[3], fields[4]}});
+            entries.append({fields[0], {fields[1], fields[2], fields[3], fields[4]}, {}});
+        else if (fields.size() == 4 && fields[0] == QLatin1String("link") && !entries.isEmpty()
+                 && entries.last().temporaryName == fields[1])
+            entries.last().link = PageStudent{fields[2], fields[3],
+                                              entries.last().record.folderName};
     }
     return entries;
 }
@@ -92,10 +104,14 @@ Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
         return finished;
     const ShortcutRegister current = reloadRegister(site.appFolder, site.shortcuts);
     QList<RegisterRecord> placed;
+    QStringList classFolders;
+    QMap<QString, QList<PageStudent>> toLink; // by class folder
     for (const JournalEntry& entry : *left) {
         const QString classFolder = joinPath(joinPath(site.structureFolder(),
                                                       entry.record.yearName),
                                              entry.record.className);
+        if (!classFolders.contains(classFolder))
+            classFolders << classFolder;
         const QString unplaced = joinPath(classFolder, entry.temporaryName);
         if (files::nameExists(unplaced)) {
             files::removeFolderTree(unplaced);
@@ -103,7 +119,19 @@ Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
         } else if (files::nameExists(joinPath(classFolder, entry.record.folderName))
                    && !names(current, entry.record)) {
             placed << entry.record;
+            if (entry.link)
+                toLink[classFolder] << *entry.link;
         }
+    }
+    for (const QString& classFolder : classFolders)
+        files::removeFileIfPresent(joinPath(classFolder, classPageTempName));
+    // A page that links the folder already is left as it is.
+    for (auto it = toLink.cbegin(); it != toLink.cend(); ++it) {
+        QList<qsizetype> numbers;
+        for (qsizetype i = 0; i < it->size(); ++i)
+            numbers << i;
+        QByteArray before;
+        linkClassPage(it.key(), *it, numbers, &before);
     }
     if (!placed.isEmpty())
         updateRegister(site.appFolder, current, placed, lock);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enrol/ClassPage.h"
 #include "register/ShortcutRegister.h"
 
 #include <QList>
@@ -24,6 +25,10 @@ struct JournalEntry
 {
     QString temporaryName; // in the student's class folder
     RegisterRecord record;
+    // Set when the run links its class page: a run that put the folder in
+    // place may have linked it already, so the next one links it too and
+    // the page never links a student the register will not name.
+    std::optional<PageStudent> link;
 };
 
 QString journalPathIn(const QString& appFolder);
@@ -45,8 +50,9 @@ struct Leftovers
 
 // Under the lock, before anything else: a folder that a stopped run never
 // put in place is removed, and one it put in place is registered, as that
-// run would have done next. Throws NumberedFailure, or StartupError for a
-// register that cannot be read.
+// run would have done next, linking it from its class page first where that
+// run was to. A class page that run left half written is removed. Throws NumberedFailure, or
+// StartupError for a register that cannot be read.
 Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock);
 
 } // namespace tk

@@ -28,6 +28,7 @@ bool lacksPlaceholder(const QString& masterFolder)
 CreateCommand::CreateCommand(const SiteData& site, UserDialogs& dialogs)
     : m_site{site.appFolder, site.settings, withRows(site.shortcuts, site.appFolder)}
     , m_dialogs(dialogs)
+    , m_linksClassPages(classPageLinksWanted(site.appFolder))
 {
 }
 
@@ -38,14 +39,16 @@ CreateCommand::Outcome CreateCommand::run(const StudentInputs& typed)
     if (!student)
         return refuse(refusal);
     Enrolment enrolment(m_site, {{0, *student}});
+    enrolment.setLinksClassPages(m_linksClassPages);
     const StudentReport verdict = enrolment.check(m_site.shortcuts, false).constFirst();
     if (verdict.outcome == StudentOutcome::Refused)
         return refuse(verdict.reason);
     if (lacksPlaceholder(m_site.masterFolder()))
         return warn(messages::masterPlaceholderMissing(m_site.masterFolder()));
-    if (m_dialogs.show(messages::confirmTitle, messages::confirmation(*student),
-                       MessageStyle::Question)
-        == Answer::No)
+    const QString question = m_linksClassPages
+        ? messages::confirmation(*student, enrolment.plannedClassPages({0}).constFirst())
+        : messages::confirmation(*student);
+    if (m_dialogs.show(messages::confirmTitle, question, MessageStyle::Question) == Answer::No)
         return Outcome::ReturnToWindow;
     // The class as the operator typed or picked it, blanks and all.
     return report(enrolment.run(), *student, typed.className);
@@ -71,7 +74,11 @@ CreateCommand::Outcome CreateCommand::reportStop(const EnrolmentResult& result,
     using Stop = EnrolmentResult::Stop;
     switch (result.stop) {
     case Stop::None:
-        return showAndEnd(messages::successTitle, messages::success(student.fullName(), classText),
+        return showAndEnd(messages::successTitle,
+                          result.classPages.isEmpty()
+                              ? messages::success(student.fullName(), classText)
+                              : messages::success(student.fullName(), classText,
+                                                  result.classPages.constFirst()),
                           MessageStyle::Information);
     case Stop::MasterPageShort:
         return warn(messages::masterPageConcern(m_site.masterFolder()));

@@ -28,6 +28,7 @@ private:
 
     const SiteData m_site;
     UserDialogs& m_dialogs;
+    const bool m_linksClassPages; // as tkaddstudent.ini says
 };
 
 } // namespace tk

@@ -1,5 +1,6 @@
 #include "gui/WindowMessages.h"
 
+#include "enrol/ClassPage.h"
 #include "enrol/Student.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
@@ -21,6 +22,22 @@ QString confirmation(const Student& student)
             + QLatin1Char('.') + crLf;
     return opening + crLf + nativePath(student.folder()) + crLf + loginSentence + crLf
         + QStringLiteral("Are you sure you want to do this?");
+}
+
+QString confirmation(const Student& student, const ClassPageLinks& page)
+{
+    const QString crLf = QStringLiteral("\r\n");
+    const QString question = confirmation(student);
+    // After the sentence on the login, before the blank line and the question.
+    const qsizetype asked = question.lastIndexOf(crLf);
+    const QString pagePath = nativePath(joinPath(page.classFolder, QStringLiteral("index.htm")));
+    const QList<PageLinkOutcome> notLinked = page.notLinked();
+    const QString sentence = notLinked.isEmpty() ? QStringLiteral("The class page ") + pagePath
+            + QStringLiteral(" will get a link to their new webpage.")
+                                                 : QStringLiteral("The class page ") + pagePath
+            + QStringLiteral(" cannot get a link to their new webpage: ")
+            + linkProblemText(notLinked.constFirst().problem) + QLatin1Char('.');
+    return question.left(asked) + sentence + crLf + question.mid(asked);
 }
 
 QString masterPageConcern(const QString& masterFolderPath)
@@ -86,6 +103,25 @@ QString success(const QString& fullName, const QString& classText)
         + QStringLiteral(" to add a link to their new webpage.  The link on the class page "
                          "cannot be created by this utility and must be done manually.  Click "
                          "OK to exit.");
+}
+
+QString success(const QString& fullName, const QString& classText, const ClassPageLinks& page)
+{
+    const QString opening = QStringLiteral("An Ilvantis folder structure for ") + fullName
+        + QStringLiteral(" has been created successfully and their name added to the "
+                         "TKSHRTCT.DAT file.  ");
+    const QList<PageLinkOutcome> notLinked = page.notLinked();
+    if (notLinked.isEmpty())
+        return opening + QStringLiteral("The Class Page for class ") + classText
+            + QStringLiteral(" now links to their new webpage.  Click OK to exit.");
+    const PageLinkOutcome& outcome = notLinked.constFirst();
+    const QString byHand = outcome.byHand.isEmpty()
+        ? QString()
+        : QStringLiteral("  Add this line to its list of students:\r\n") + outcome.byHand
+            + QStringLiteral("\r\n");
+    return opening + QStringLiteral("The Class Page for class ") + classText
+        + QStringLiteral(" was left as it was: ") + linkProblemText(outcome.problem)
+        + QLatin1Char('.') + byHand + QStringLiteral("  Click OK to exit.");
 }
 
 QString registerLocked(const QString& lockFilePath)

@@ -5,6 +5,7 @@
 namespace tk {
 
 class Student;
+struct ClassPageLinks;
 
 // Where the operator is sent for help when something unexpected fails. The one
 // place to change it for a school's own help desk.
@@ -37,6 +38,9 @@ inline const QString folderLeftTitle = QStringLiteral("Folder left behind");
 
 // The question, with the folder as the operator reads paths.
 QString confirmation(const Student& student);
+// The same, where the school has the class pages linked: it names the page
+// that gets the link, or says why it cannot.
+QString confirmation(const Student& student, const ClassPageLinks& page);
 
 QString masterPageConcern(const QString& masterFolderPath);
 QString classPageConcern();
@@ -46,6 +50,7 @@ QString problem();
 QString invalidPath();
 QString seriousError(int failureNumber);
 QString success(const QString& fullName, const QString& classText);
+QString success(const QString& fullName, const QString& classText, const ClassPageLinks& page);
 QString registerLocked(const QString& lockFilePath);
 
 struct Box

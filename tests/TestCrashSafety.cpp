@@ -163,6 +163,12 @@ QMap<QString, QByteArray> outsideTheStudents(QMap<QString, QByteArray> entries)
     return entries;
 }
 
+QByteArray classPage(const QByteArray& items)
+{
+    return "<html><body><h1>A class of Year 7</h1>\r\n<ul>\r\n" + items
+        + "</ul>\r\n</body></html>\r\n";
+}
+
 struct RunEnd
 {
     int step;
@@ -253,12 +259,14 @@ void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun_data()
 {
     QTest::addColumn<QStringList>("students"); // surname|given name|class, in Year 7
     QTest::addColumn<QByteArray>("newRegister");
+    QTest::addColumn<QByteArrayList>("linkedPages"); // 7A and 7B; none: not linked
     QTest::newRow("one student") << QStringList{"Van der Berg|Anna Maria|7A"}
                                  << QByteArray("Adams Ben,adams_ben,7A,Year 7\r\n"
                                                "Lee Kim,lee_kim,7B,Year 7\r\n"
                                                "Van der Berg Anna Maria,vanderberg_annamaria,7A,"
                                                "Year 7\r\n"
-                                               "zz9,zed_zoe,7A,Year 7\r\n");
+                                               "zz9,zed_zoe,7A,Year 7\r\n")
+                                 << QByteArrayList();
     QTest::newRow("a list of four")
         << QStringList{"Quorrel|Dravin|7A", "Abel|Mary|7B", "Cole|Max|7A", "Dunn|Cara|7B"}
         << QByteArray("Abel Mary,abel_mary,7B,Year 7\r\n"
@@ -267,7 +275,35 @@ void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun_data()
                       "Dunn Cara,dunn_cara,7B,Year 7\r\n"
                       "Lee Kim,lee_kim,7B,Year 7\r\n"
                       "Quorrel Dravin,quorrel_dravin,7A,Year 7\r\n"
-                      "zz9,zed_zoe,7A,Year 7\r\n");
+                      "zz9,zed_zoe,7A,Year 7\r\n")
+        << QByteArrayList();
+    const auto item = [](const char* folder, const char* name) {
+        return QByteArray("  <li><a href=\"") + folder + "/index.htm\">" + name + "</a></li>\r\n";
+    };
+    const QByteArray adams = item("adams_ben", "Ben Adams");
+    const QByteArray zed = item("zed_zoe", "Zoe Zed");
+    QTest::newRow("one student, linked")
+        << QStringList{"Van der Berg|Anna Maria|7A"}
+        << QByteArray("Adams Ben,adams_ben,7A,Year 7\r\n"
+                      "Lee Kim,lee_kim,7B,Year 7\r\n"
+                      "Van der Berg Anna Maria,vanderberg_annamaria,7A,Year 7\r\n"
+                      "zz9,zed_zoe,7A,Year 7\r\n")
+        << QByteArrayList{classPage(adams + item("vanderberg_annamaria", "Anna Maria Van der Berg")
+                                    + zed),
+                          classPage(adams + zed)};
+    QTest::newRow("a list of four, linked")
+        << QStringList{"Quorrel|Dravin|7A", "Abel|Mary|7B", "Cole|Max|7A", "Dunn|Cara|7B"}
+        << QByteArray("Abel Mary,abel_mary,7B,Year 7\r\n"
+                      "Adams Ben,adams_ben,7A,Year 7\r\n"
+                      "Cole Max,cole_max,7A,Year 7\r\n"
+                      "Dunn Cara,dunn_cara,7B,Year 7\r\n"
+                      "Lee Kim,lee_kim,7B,Year 7\r\n"
+                      "Quorrel Dravin,quorrel_dravin,7A,Year 7\r\n"
+                      "zz9,zed_zoe,7A,Year 7\r\n")
+        << QByteArrayList{classPage(adams + item("cole_max", "Max Cole")
+                                    + item("quorrel_dravin", "Dravin Quorrel") + zed),
+                          classPage(item("abel_mary", "Mary Abel") + adams
+                                    + item("dunn_cara", "Cara Dunn") + zed)};
 }
 
 // Killed at any call, a run leaves a register that the next start reads and
@@ -278,6 +314,11 @@ void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun()
 #ifdef Q_OS_UNIX
     QFETCH(QStringList, students);
     QFETCH(QByteArray, newRegister);
+    QFETCH(QByteArrayList, linkedPages);
+    const QStringList pages{"2026/Year 7/7A/index.htm", "2026/Year 7/7B/index.htm"};
+    const QByteArray unlinked = classPage(
+        "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n"
+        "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n");
     const auto enrol = [&](const SiteData& site) {
         QList<Enrollee> list;
         for (const QString& row : students) {
@@ -292,20 +333,32 @@ void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun()
                 return false;
             list.append({0, *student});
         }
-        return Enrolment(site, list, Enrolment::Repeats::Skip).run().stop
-            == EnrolmentResult::Stop::None;
+        Enrolment enrolment(site, list, Enrolment::Repeats::Skip);
+        enrolment.setLinksClassPages(!linkedPages.isEmpty());
+        return enrolment.run().stop == EnrolmentResult::Stop::None;
     };
     int step = 1;
     for (;; ++step) {
         QVERIFY2(step < mostSteps, "the enrolment never got to its end");
         Intranet intranet;
         const QString root = intranet.root();
-        const auto before = tktest::snapshot(root);
+        for (qsizetype i = 0; i < linkedPages.size(); ++i)
+            tktest::writeFile(intranet.path(pages[i]), unlinked);
+        auto before = tktest::snapshot(root);
         QString what;
         const ChildEnd end = runKilledAtCall(
             step, [&] { return enrol(intranet.load()); }, &what);
         QVERIFY2(end != ChildEnd::Failed,
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
+        // Each page as it was or with all its new links, never part of them.
+        for (qsizetype i = 0; i < linkedPages.size(); ++i) {
+            const QByteArray page = tktest::readFile(intranet.path(pages[i]));
+            QVERIFY2(page == unlinked || page == linkedPages[i],
+                     qPrintable(QStringLiteral("step %1 left %2 as: %3")
+                                    .arg(step)
+                                    .arg(pages[i], QString::fromLatin1(page))));
+            before[pages[i]] = linkedPages[i];
+        }
         checkTheNextStartUpWorks(root);
         checkEveryRegisteredStudentIsComplete(intranet);
 

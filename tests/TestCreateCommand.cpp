@@ -41,6 +41,8 @@ private slots:
     void aFailedCreateLeavesNoFolderBehind_data();
     void aFailedCreateLeavesNoFolderBehind();
     void anotherCopyHoldingTheRegisterIsWaitedForThenRefused();
+    void withPagesLinkedTheTextsSaySo_data();
+    void withPagesLinkedTheTextsSaySo();
 
 private:
     Outcome create(const QList<Answer>& answers = {});
@@ -394,6 +396,50 @@ void TestCreateCommand::anotherCopyHoldingTheRegisterIsWaitedForThenRefused()
              "copy is running, delete the lock file "
                  + QDir::toNativeSeparators(m_intranet->path("tkshrtct.lck")) + " and try again.");
     QCOMPARE(tktest::snapshot(m_intranet->root()), before);
+}
+
+void TestCreateCommand::withPagesLinkedTheTextsSaySo_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("pageSentence"); // in the question
+    QTest::addColumn<QString>("successEnd");
+    QTest::newRow("a list") << QByteArray("<ul>\r\n<li><a href=\"adams_ben/index.htm\">Ben "
+                                          "Adams</a></li>\r\n</ul>\r\n<p>Class 7A of Year "
+                                          "7, 2026.</p>\r\n")
+                            << " will get a link to their new webpage."
+                            << "The Class Page for class 7A now links to their new webpage.  "
+                               "Click OK to exit.";
+    QTest::newRow("no list")
+        << tktest::pageOfSize(300)
+        << " cannot get a link to their new webpage: it has no list of links to its students' "
+           "folders."
+        << "The Class Page for class 7A was left as it was: it has no list of links to its "
+           "students' folders.  Add this line to its list of students:\r\n<li><a "
+           "href=\"vanderberg_annamaria/index.htm\">Anna Maria Van der Berg</a></li>\r\n  "
+           "Click OK to exit.";
+}
+
+void TestCreateCommand::withPagesLinkedTheTextsSaySo()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, pageSentence);
+    QFETCH(QString, successEnd);
+    tktest::writeFile(m_intranet->path("tkaddstudent.ini"), "[class pages]\r\nlink=yes\r\n");
+    tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), page);
+    QCOMPARE(create({Answer::Yes}), Outcome::EndProgram);
+    QCOMPARE(boxes().size(), 2);
+    QCOMPARE(boxes()[0].text,
+             "This utility will create a new Ilvantis folder structure for Anna Maria Van der "
+             "Berg located in the path: \r\n"
+                 + nativePath(studentFolder())
+                 + "\r\nThis student does not have an individual login account for the Ilvantis "
+                   "server.\r\nThe class page "
+                 + nativePath(m_intranet->path("2026/Year 7/7A/index.htm")) + pageSentence
+                 + "\r\n\r\nAre you sure you want to do this?");
+    QCOMPARE(boxes()[1].text,
+             "An Ilvantis folder structure for Anna Maria Van der Berg has been created "
+             "successfully and their name added to the TKSHRTCT.DAT file.  "
+                 + successEnd);
 }
 
 QTEST_GUILESS_MAIN(TestCreateCommand)

@@ -36,6 +36,10 @@ private slots:
     void aFailedSyncAfterTheRegisterIsReplacedIsStillASuccess();
     void anUncopiableTemplateIsNeverASuccess();
     void aLockFileThatCannotBeMadeIsAFailureLikeAnyOther();
+    void theClassPageIsLinkedOnlyWhenAsked_data();
+    void theClassPageIsLinkedOnlyWhenAsked();
+    void aClassPageThatCannotBeWrittenUndoesTheStudents_data();
+    void aClassPageThatCannotBeWrittenUndoesTheStudents();
 
 private:
     QList<Enrollee> enrollees(const QStringList& rows) const; // surname|given|class
@@ -275,6 +279,75 @@ void TestEnrolment::aLockFileThatCannotBeMadeIsAFailureLikeAnyOther()
     QCOMPARE(result.stop, Stop::Failed);
     QCOMPARE(result.failure->number, 75);
     QCOMPARE(tktest::snapshot(m_intranet->root()), before);
+}
+
+namespace {
+
+const QByteArray listPage = "<ul>\r\n  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n"
+                            "  <li><a href=\"lee_kim/index.htm\">Kim Lee</a></li>\r\n"
+                            "</ul>\r\n<!-- a class page of more than 100 bytes -->\r\n";
+
+} // namespace
+
+void TestEnrolment::theClassPageIsLinkedOnlyWhenAsked_data()
+{
+    QTest::addColumn<QByteArray>("settings"); // tkaddstudent.ini; empty: none
+    QTest::addColumn<QByteArray>("page");
+    QTest::newRow("no settings file") << QByteArray() << listPage;
+    QTest::newRow("link=no") << QByteArray("[class pages]\r\nlink=no\r\n") << listPage;
+    QTest::newRow("link=yes")
+        << QByteArray("[class pages]\r\nlink=yes\r\n")
+        << QByteArray(listPage).insert(
+               listPage.indexOf("  <li><a href=\"lee"),
+               "  <li><a href=\"kovacs_eva/index.htm\">Eva Kovacs</a></li>\r\n");
+}
+
+void TestEnrolment::theClassPageIsLinkedOnlyWhenAsked()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QByteArray, page);
+    if (!settings.isEmpty())
+        tktest::writeFile(m_intranet->path("tkaddstudent.ini"), settings);
+    tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), listPage);
+    Enrolment enrolment(m_site, enrollees({"Kovacs|Eva|7A"}));
+    enrolment.setLinksClassPages(classPageLinksWanted(m_intranet->root()));
+    QCOMPARE(enrolment.run().stop, Stop::None);
+    QCOMPARE(tktest::readFile(m_intranet->path("2026/Year 7/7A/index.htm")), page);
+    QCOMPARE(registeredFolders(), (QStringList{"adams_ben", "kovacs_eva", "lee_kim", "zed_zoe"}));
+}
+
+// No folder, no row, and every page as it was, as after any other failure.
+void TestEnrolment::aClassPageThatCannotBeWrittenUndoesTheStudents_data()
+{
+    QTest::addColumn<int>("call");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("number");
+    QTest::newRow("the first page's write") << int(SystemCall::Write) << "7A/index.htm." << 61;
+    QTest::newRow("the second page's rename") << int(SystemCall::Rename) << "7B/index.htm." << 75;
+    QTest::newRow("the register, after both") << int(SystemCall::Rename) << "tkshrtct.new" << 75;
+}
+
+void TestEnrolment::aClassPageThatCannotBeWrittenUndoesTheStudents()
+{
+    QFETCH(int, call);
+    QFETCH(QString, path);
+    QFETCH(int, number);
+    tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), listPage);
+    tktest::writeFile(m_intranet->path("2026/Year 7/7B/index.htm"), listPage);
+    const auto before = tktest::snapshot(m_intranet->root());
+    faults::failOn(SystemCall(call), number == 61 ? ENOSPC : EACCES, path);
+    Enrolment enrolment(m_site, enrollees({"Quorrel|Dravin|7A", "Abel|Mary|7B"}));
+    enrolment.setLinksClassPages(true);
+    const EnrolmentResult result = enrolment.run();
+    QCOMPARE(result.stop, Stop::Failed);
+    QCOMPARE(result.failure->number, number);
+    QVERIFY(result.classPages.isEmpty());
+    QVERIFY(!result.changedAnything());
+    auto after = tktest::snapshot(m_intranet->root());
+    // What the register's writer leaves of its own on the way.
+    after.remove("tkshrtct.old");
+    after.remove("tkshrtct.new");
+    QCOMPARE(after, before);
 }
 
 QTEST_GUILESS_MAIN(TestEnrolment)
