@@ -81,6 +81,9 @@ struct EnrolmentResult
     std::optional<FailureReport> lockLeft;
     QString lockHolder; // for Locked: the computer whose copy holds it, if it says
     Leftovers leftovers; // what a run that was stopped had left, and this one finished
+    // The log of changes, when the lines of the students added could not be
+    // written to it: they are added all the same.
+    std::optional<FailureReport> logLeft;
 
     qsizetype count(StudentOutcome outcome) const;
     bool changedAnything() const;
