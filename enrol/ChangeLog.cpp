@@ -8,6 +8,11 @@
 #include <QDateTime>
 #include <QSysInfo>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace tk {
 
 namespace {
@@ -34,6 +39,11 @@ QString operatorLogin()
     for (const char* name : {"USERNAME", "USER", "LOGNAME"})
         if (const QString login = qEnvironmentVariable(name); !login.isEmpty())
             return login;
+#ifdef Q_OS_UNIX
+    // A service or a remote command may run with none of them set.
+    if (const passwd* user = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(user->pw_name);
+#endif
     return QString();
 }
 
