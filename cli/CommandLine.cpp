@@ -1,6 +1,9 @@
 #include "cli/CommandLine.h"
 
 #include "cli/AddCommand.h"
+#include "cli/MoveCommand.h"
+#include "cli/RemoveCommand.h"
+#include "cli/RestoreCommand.h"
 #include "cli/Wording.h"
 #include "enrol/Refusals.h"
 
@@ -159,6 +162,9 @@ std::vector<std::unique_ptr<Command>> commands()
 {
     std::vector<std::unique_ptr<Command>> verbs;
     verbs.push_back(std::make_unique<AddCommand>());
+    verbs.push_back(std::make_unique<RemoveCommand>());
+    verbs.push_back(std::make_unique<MoveCommand>());
+    verbs.push_back(std::make_unique<RestoreCommand>());
     return verbs;
 }
 
@@ -172,7 +178,7 @@ QCommandLineOption intranetOption()
 
 QCommandLineOption yesOption()
 {
-    return {QStringLiteral("yes"), QStringLiteral("Add without asking first.")};
+    return {QStringLiteral("yes"), QStringLiteral("Go ahead without asking first.")};
 }
 
 QString optionName(const QCommandLineOption& option)

@@ -54,6 +54,9 @@ const struct
     {"tkshrtct.lck", "tkshrtct.lck, the lock of the register"},
     {"tkshrtct.ini", "the settings file tkshrtct.ini"},
     {"tkshrtct.jnl", "tkshrtct.jnl, the note of the student folders a run is making"},
+    {"tkaddstudent-log.csv", "tkaddstudent-log.csv, the log of every change"},
+    {"tkaddstudent-log.new", "tkaddstudent-log.new, the log while it is being written"},
+    {"removed", "removed, the folder that keeps removed students' folders"},
 };
 
 QString failureWords(const NumberedFailure& failure)

@@ -1,5 +1,6 @@
 #include "enrol/Enrolment.h"
 
+#include "enrol/ChangeLog.h"
 #include "enrol/Journal.h"
 #include "enrol/Refusals.h"
 #include "enrol/TemplateCopy.h"
@@ -454,6 +455,19 @@ private:
         }
         if (failure && !m_result.failure)
             fail(*failure);
+        if (!failure)
+            logAdded(placed);
+    }
+
+    void logAdded(const QList<qsizetype>& added)
+    {
+        QList<ChangeLogLine> lines;
+        for (const qsizetype i : added)
+            lines.append({QStringLiteral("add"),
+                          student(i).accountName(),
+                          folderInSite(m_site.appFolder, student(i).folder()),
+                          {}});
+        m_result.logLeft = appendToChangeLog(m_site.appFolder, lines);
     }
 
     void linkClassPages(const QList<qsizetype>& placed)

@@ -92,6 +92,9 @@ struct EnrolmentResult
     // With class pages linked: each page the added students belong to, in
     // the order of its first student; `student` numbers them as `students` does.
     QList<ClassPageLinks> classPages;
+    // The log of changes, when the lines of the students added could not be
+    // written to it: they are added all the same.
+    std::optional<FailureReport> logLeft;
 
     qsizetype count(StudentOutcome outcome) const;
     bool changedAnything() const;

@@ -1,5 +1,7 @@
 #include "enrol/Journal.h"
 
+#include "enrol/ChangeLog.h"
+#include "enrol/Enrolment.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
 #include "register/RegisterReader.h"
@@ -8,6 +10,7 @@
 
 #include <QMap>
 #include <QRandomGenerator>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -82,19 +85,134 @@ std::optional<QList<JournalEntry>> readJournal(const QString& appFolder)
 
 namespace {
 
+bool sameRow(const RegisterRecord& row, const RegisterRecord& record)
+{
+    return row.accountName.compare(record.accountName, Qt::CaseInsensitive) == 0
+        && row.folderName == record.folderName && row.className == record.className
+        && row.yearName == record.yearName;
+}
+
 bool names(const ShortcutRegister& shortcuts, const RegisterRecord& record)
 {
     return std::any_of(shortcuts.rows.begin(), shortcuts.rows.end(),
-                       [&](const RegisterRecord& row) {
-                           return row.accountName.compare(record.accountName, Qt::CaseInsensitive)
-                               == 0
-                               && row.folderName == record.folderName
-                               && row.className == record.className
-                               && row.yearName == record.yearName;
-                       });
+                       [&](const RegisterRecord& row) { return sameRow(row, record); });
 }
 
 } // namespace
+
+namespace {
+
+const QString relocationMark = QStringLiteral("relocate");
+
+QString encoded(const QString& field)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(field));
+}
+
+QString decoded(const QString& field)
+{
+    return QUrl::fromPercentEncoding(field.toLatin1());
+}
+
+// A note names folders of this intranet, never one outside it, whatever the file says.
+bool staysInside(const QString& relative)
+{
+    return !relative.isEmpty() && !relative.startsWith(QLatin1Char('/'))
+        && !relative.contains(QLatin1Char('\\')) && !relative.contains(QLatin1Char(':'))
+        && !relative.split(QLatin1Char('/')).contains(QStringLiteral(".."));
+}
+
+QStringList fieldsOf(const std::optional<RegisterRecord>& row)
+{
+    if (!row)
+        return {QString(), QString(), QString(), QString()};
+    return {row->accountName, row->folderName, row->className, row->yearName};
+}
+
+std::optional<RegisterRecord> rowOf(const QStringList& fields, qsizetype at)
+{
+    if (fields.mid(at, 4).join(QString()).isEmpty())
+        return std::nullopt;
+    return RegisterRecord{fields[at], fields[at + 1], fields[at + 2], fields[at + 3]};
+}
+
+// Before the move the register is as it was and the folder where it was:
+// nothing to undo. After it, the register follows the folder.
+void finishRelocation(const SiteData& site, const RelocationNote& note, const RegisterLock& lock,
+                      Leftovers& finished)
+{
+    if (files::nameExists(joinPath(site.appFolder, note.from))
+        && !files::nameExists(joinPath(site.appFolder, note.to))) {
+        ++finished.relocationsDropped;
+        return;
+    }
+    const ShortcutRegister current = reloadRegister(site.appFolder, site.shortcuts);
+    // A stopped run that got as far as the register logged the change itself
+    // but for a kill between the two: a line twice would be worse than none.
+    if (updateRegisterFor(site.appFolder, current, note, lock)
+        && appendToChangeLog(site.appFolder,
+                             {{note.action, (note.newRow ? note.newRow : note.oldRow)->accountName,
+                               note.to, note.from}}))
+        finished.logNotWritten = true;
+    finished.relocated << note;
+}
+
+} // namespace
+
+void writeRelocationNote(const QString& appFolder, const RelocationNote& note)
+{
+    QStringList fields{relocationMark, note.action, note.from, note.to};
+    fields << fieldsOf(note.oldRow) << fieldsOf(note.newRow);
+    for (QString& field : fields)
+        field = encoded(field);
+    files::File file = files::createAfresh(journalPathIn(appFolder));
+    file.write(fields.join(QLatin1Char(',')).toUtf8() + "\r\n");
+    file.sync();
+    file.close();
+}
+
+std::optional<RelocationNote> readRelocationNote(const QString& appFolder)
+{
+    const QString path = journalPathIn(appFolder);
+    if (!files::nameExists(path))
+        return std::nullopt;
+    for (const QByteArray& line : files::readWholeFile(path).split('\n')) {
+        QStringList fields = QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
+        if (fields.size() != 12 || fields[0] != relocationMark)
+            continue;
+        for (QString& field : fields)
+            field = decoded(field);
+        RelocationNote note{fields[1], fields[2], fields[3], rowOf(fields, 4), rowOf(fields, 8)};
+        if (staysInside(note.from) && staysInside(note.to) && (note.oldRow || note.newRow))
+            return note;
+    }
+    return std::nullopt;
+}
+
+bool updateRegisterFor(const QString& appFolder, ShortcutRegister current,
+                       const RelocationNote& note, const RegisterLock& lock)
+{
+    bool changed = false;
+    if (note.oldRow) {
+        const auto row = std::find_if(current.rows.begin(), current.rows.end(),
+                                      [&](const RegisterRecord& r) {
+                                          return sameRow(r, *note.oldRow);
+                                      });
+        if (row != current.rows.end()) {
+            current.rows.erase(row);
+            current.readFrom.clear();
+            changed = true;
+        }
+    }
+    QList<RegisterRecord> added;
+    if (note.newRow && !names(current, *note.newRow)) {
+        added << *note.newRow;
+        changed = true;
+    }
+    if (changed)
+        updateRegister(appFolder, current, added, lock);
+    return changed;
+}
 
 Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
 {
@@ -106,6 +224,7 @@ Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
     QList<RegisterRecord> placed;
     QStringList classFolders;
     QMap<QString, QList<PageStudent>> toLink; // by class folder
+    QList<ChangeLogLine> lines;
     for (const JournalEntry& entry : *left) {
         const QString classFolder = joinPath(joinPath(site.structureFolder(),
                                                       entry.record.yearName),
@@ -121,6 +240,11 @@ Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
             placed << entry.record;
             if (entry.link)
                 toLink[classFolder] << *entry.link;
+            lines.append(
+                {QStringLiteral("add"),
+                 entry.record.accountName,
+                 folderInSite(site.appFolder, joinPath(classFolder, entry.record.folderName)),
+                 {}});
         }
     }
     for (const QString& classFolder : classFolders)
@@ -133,8 +257,12 @@ Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
         QByteArray before;
         linkClassPage(it.key(), *it, numbers, &before);
     }
-    if (!placed.isEmpty())
+    if (!placed.isEmpty()) {
         updateRegister(site.appFolder, current, placed, lock);
+        finished.logNotWritten = appendToChangeLog(site.appFolder, lines).has_value();
+    }
+    if (const std::optional<RelocationNote> note = readRelocationNote(site.appFolder))
+        finishRelocation(site, *note, lock, finished);
     files::removeFileIfPresent(journalPathIn(site.appFolder));
     finished.registered = placed.size();
     return finished;

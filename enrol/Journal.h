@@ -41,17 +41,42 @@ void writeJournal(const QString& appFolder, const QList<JournalEntry>& entries);
 // passed over: they name nothing this program made.
 std::optional<QList<JournalEntry>> readJournal(const QString& appFolder);
 
+// A student's folder moved with one row of the register (remove, move,
+// restore), noted before the folder moves. A run stopped before the move
+// changed nothing, and the note is dropped; one stopped after it is
+// finished: the register is made to match where the folder is.
+struct RelocationNote
+{
+    QString action; // as the log names it
+    QString from; // the student's folder, relative to the intranet's root, "/" between names
+    QString to;
+    std::optional<RegisterRecord> oldRow; // the line that goes
+    std::optional<RegisterRecord> newRow; // the line that comes
+};
+
+// Writes the note in the journal's place and makes it durable; throws NumberedFailure.
+void writeRelocationNote(const QString& appFolder, const RelocationNote& note);
+std::optional<RelocationNote> readRelocationNote(const QString& appFolder);
+// Rewrites the register from `current` (read under `lock`) as `note` leaves
+// it, unless it is so already; false when it was. Throws NumberedFailure.
+bool updateRegisterFor(const QString& appFolder, ShortcutRegister current,
+                       const RelocationNote& note, const RegisterLock& lock);
+
 // What a run that was killed or lost its power had left, and the next one finished.
 struct Leftovers
 {
     qsizetype registered = 0; // folders it had put in place
     qsizetype removed = 0; // folders it had not
+    QList<RelocationNote> relocated; // moves it had made, whose register this run matched
+    qsizetype relocationsDropped = 0; // moves it had not begun
+    bool logNotWritten = false; // what this run finished could not be logged
 };
 
 // Under the lock, before anything else: a folder that a stopped run never
 // put in place is removed, and one it put in place is registered, as that
 // run would have done next, linking it from its class page first where that
-// run was to. A class page that run left half written is removed. Throws NumberedFailure, or
+// run was to; a class page that run left half written is removed, and a noted
+// move is finished or dropped, as above. Throws NumberedFailure, or
 // StartupError for a register that cannot be read.
 Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock);
 

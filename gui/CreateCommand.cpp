@@ -1,7 +1,9 @@
 #include "gui/CreateCommand.h"
 
+#include "enrol/ChangeLog.h"
 #include "enrol/TemplateCopy.h"
 #include "gui/WindowMessages.h"
+#include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
 #include "register/RegisterLock.h"
 #include "register/RegisterReader.h"
@@ -62,6 +64,10 @@ CreateCommand::Outcome CreateCommand::report(const EnrolmentResult& result, cons
                        messages::leftovers(result.leftovers.registered, result.leftovers.removed),
                        MessageStyle::Information);
     const Outcome outcome = reportStop(result, student, classText);
+    if (result.logLeft)
+        m_dialogs.show(messages::concernTitle,
+                       messages::logNotWritten(joinPath(m_site.appFolder, changeLogFileName)),
+                       MessageStyle::Information);
     if (result.lockLeft)
         m_dialogs.show(messages::concernTitle, messages::lockLeft(result.lockLeft->path),
                        MessageStyle::Error);

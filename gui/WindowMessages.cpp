@@ -161,6 +161,12 @@ QString lockLeft(const QString& lockFilePath)
                          "for it.  Please delete it.");
 }
 
+QString logNotWritten(const QString& logPath)
+{
+    return QStringLiteral("The student was added, but the log of changes ") + nativePath(logPath)
+        + QStringLiteral(" could not be written: it may be open in a spreadsheet.");
+}
+
 QString leftovers(qsizetype registered, qsizetype removed)
 {
     return QStringLiteral("An earlier Create was stopped part way, and this one finished its "

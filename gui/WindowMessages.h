@@ -64,6 +64,7 @@ Box failureBox(int failureNumber);
 QString registerUnreadable(const QString& problem);
 QString folderLeft(const QString& folder);
 QString lockLeft(const QString& lockFilePath);
+QString logNotWritten(const QString& logPath);
 QString leftovers(qsizetype registered, qsizetype removed);
 
 } // namespace messages

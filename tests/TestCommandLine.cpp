@@ -56,6 +56,12 @@ private slots:
     void saysSoWhenThereIsNoDisplay();
     void aStoppedListIsFinishedByRunningItAgain_data();
     void aStoppedListIsFinishedByRunningItAgain();
+    void removesAndMovesRegisteredStudents_data();
+    void removesAndMovesRegisteredStudents();
+    void undoesWhatItPrints_data();
+    void undoesWhatItPrints();
+    void logsEveryChange_data();
+    void logsEveryChange();
 
 private:
     int run(const QStringList& arguments);
@@ -65,6 +71,8 @@ private:
     {
         return QDir::toNativeSeparators(m_intranet->path(relative));
     }
+
+    void makeStudentFolders();
 
     std::unique_ptr<Intranet> m_intranet;
     QString m_out;
@@ -125,9 +133,15 @@ void TestCommandLine::parsesTheCommandLine_data()
                                     << "tkaddstudent: Unknown option 'bogus'.\n"
                                        "See: tkaddstudent --help\n";
     QTest::newRow("no command") << QStringList{"--yes"} << 2
-                                << "Say what to do: tkaddstudent add ...";
+                                << "Say what to do: tkaddstudent add, remove, move, restore ...";
     QTest::newRow("unknown command")
-        << QStringList{"remove"} << 2 << "Unknown command \"remove\": the command is add.";
+        << QStringList{"delete"} << 2
+        << "Unknown command \"delete\": the commands are add, remove, move, restore.";
+    QTest::newRow("remove, half a folder")
+        << QStringList{"remove", "--year", "Year 7", "--class", "7A"} << 2 << "Missing --folder.";
+    QTest::newRow("move nowhere") << QStringList{"move", "--account", "x"} << 2
+                                  << "Say where to: --to-class C, with --to-year Y for a class "
+                                     "of another year.";
     QTest::newRow("a word too many")
         << QStringList{"add", "--surname", "Van", "der", "Berg"} << 2
         << "Unexpected word \"der\" after add: put quotes around a value that holds blanks.";
@@ -718,6 +732,210 @@ void TestCommandLine::aStoppedListIsFinishedByRunningItAgain()
 #else
     QSKIP("needs POSIX signals");
 #endif
+}
+
+void TestCommandLine::makeStudentFolders()
+{
+    for (const char* folder : {"7A/adams_ben", "7B/lee_kim", "7A/zed_zoe"})
+        tktest::writeFile(m_intranet->path(QString("2026/Year 7/") + folder + "/index.htm"),
+                          folder);
+}
+
+// The register afterwards, by the rows of the test intranet that stay, in order.
+void TestCommandLine::removesAndMovesRegisteredStudents_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QByteArray>("registerAfter"); // empty: as before
+    const QByteArray lee = "Lee Kim,lee_kim,7B,Year 7\r\n";
+    QTest::newRow("remove by account, in another case")
+        << QStringList{"remove", "--account", "aDAMS bEN"} << "" << 0
+        << "Removed Adams Ben: moved the folder %A to %H and took the line \"Adams "
+           "Ben,adams_ben,7A,Year 7\" out of %D.\n"
+        << lee + "zz9,zed_zoe,7A,Year 7\r\n";
+    QTest::newRow("remove a login by its folder")
+        << QStringList{"remove", "--year", "year 7", "--class", "7a", "--folder", "ZED_ZOE"} << ""
+        << 0 << "Removed zz9: moved the folder %Z to "
+        << "Adams Ben,adams_ben,7A,Year 7\r\n" + lee;
+    QTest::newRow("remove, the folder gone")
+        << QStringList{"remove", "--account", "Adams Ben"} << "folder gone" << 0
+        << "Removed Adams Ben: took the line \"Adams Ben,adams_ben,7A,Year 7\" out of %D.  Its "
+           "folder %A was not there, so no folder was moved.\n"
+        << lee + "zz9,zed_zoe,7A,Year 7\r\n";
+    QTest::newRow("remove, not registered")
+        << QStringList{"remove", "--account", "Adams"} << "" << 3
+        << "Not removed: No line of the register %D names the account \"Adams\".\n"
+           "Nothing was changed.\n"
+        << QByteArray();
+    QTest::newRow("remove, the lock held")
+        << QStringList{"remove", "--account", "zz9"} << "locked" << 6
+        << "Not removed: Another copy of tkaddstudent is changing the register" << QByteArray();
+    QTest::newRow("remove, the disk full")
+        << QStringList{"remove", "--account", "zz9"} << "disk full" << 6
+        << "Not removed: Write file failed for %N: the disk or the quota is full (error 61).\n"
+           "Nothing was changed.\n"
+        << QByteArray();
+    QTest::newRow("move a login, in another case")
+        << QStringList{"move", "--account", "ZZ9", "--to-class", "7B"} << "" << 0
+        << "Moved zz9: moved the folder %Z to %B and changed the line in %D to \"zz9,zed_zoe,7B,"
+           "Year 7\".  The home page is as it was.\n"
+        << "Adams Ben,adams_ben,7A,Year 7\r\n" + lee + "zz9,zed_zoe,7B,Year 7\r\n";
+    QTest::newRow("move, no such class")
+        << QStringList{"move", "--account", "Adams Ben", "--to-class", "7Z"} << "" << 4
+        << "Not moved: There is no class \"7Z\" in %Y.  Its classes are: 7A, 7B.\n"
+           "Nothing was changed.\n"
+        << QByteArray();
+    QTest::newRow("move, a folder in the way")
+        << QStringList{"move", "--account", "Adams Ben", "--to-class", "7B"} << "in the way" << 6
+        << "Not moved: The folder %T exists already: it may hold a student's work." << QByteArray();
+    QTest::newRow("move, not registered")
+        << QStringList{"move",     "--year",    "Year 7",     "--class", "7B",
+                       "--folder", "adams_ben", "--to-class", "7A"}
+        << "" << 3
+        << "Not moved: No line of the register %D names the folder \"adams_ben\" in "
+           "Year 7, 7B.\n"
+        << QByteArray();
+}
+
+void TestCommandLine::removesAndMovesRegisteredStudents()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, setUp);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QByteArray, registerAfter);
+    makeStudentFolders();
+    if (setUp == "folder gone")
+        QDir(m_intranet->path("2026/Year 7/7A/adams_ben")).removeRecursively();
+    if (setUp == "locked")
+        tktest::writeFile(m_intranet->path("tkshrtct.lck"), "another copy");
+    if (setUp == "disk full")
+        faults::failOn(SystemCall::Write, ENOSPC, "tkshrtct.new");
+    if (setUp == "in the way")
+        QDir().mkpath(m_intranet->path("2026/Year 7/7B/adams_ben"));
+    auto before = tktest::snapshot(m_intranet->root());
+
+    QCOMPARE(run(arguments << "--intranet" << m_intranet->root() << "--yes"), status);
+
+    const QStringList held = QDir(m_intranet->path("removed"))
+                                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    said.replace("%A", native("2026/Year 7/7A/adams_ben"))
+        .replace("%Z", native("2026/Year 7/7A/zed_zoe"))
+        .replace("%B", native("2026/Year 7/7B/zed_zoe"))
+        .replace("%T", native("2026/Year 7/7B/adams_ben"))
+        .replace("%H", native("removed/" + held.value(0)))
+        .replace("%D", native("tkshrtct.dat"))
+        .replace("%N", native("tkshrtct.new"))
+        .replace("%Y", native("2026/Year 7"));
+    QVERIFY2((m_out + m_err).contains(said), qPrintable(m_out + m_err));
+    if (registerAfter.isEmpty()) {
+        auto after = tktest::snapshot(m_intranet->root());
+        // The held lock is another copy's; a new register that could not be
+        // written is never read.
+        for (const char* name : {"tkshrtct.lck", "tkshrtct.new"}) {
+            after.remove(name);
+            before.remove(name);
+        }
+        QCOMPARE(after, before);
+    } else {
+        QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerAfter);
+        QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.old")), before["tkshrtct.dat"]);
+    }
+}
+
+void TestCommandLine::undoesWhatItPrints_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("remove") << QStringList{"remove", "--account", "adams ben"};
+    QTest::newRow("move to another class")
+        << QStringList{"move",     "--year",  "Year 7",     "--class", "7B",
+                       "--folder", "lee_kim", "--to-class", "7A"};
+}
+
+// The printed command, pasted, puts everything back as it was.
+void TestCommandLine::undoesWhatItPrints()
+{
+    QFETCH(QStringList, arguments);
+    makeStudentFolders();
+    const auto before = tktest::snapshot(m_intranet->path("2026"));
+    const QByteArray registerBefore = tktest::readFile(m_intranet->path("tkshrtct.dat"));
+    QCOMPARE(run(arguments << "--intranet" << m_intranet->root() << "--yes"), 0);
+    const QString undo = m_out.section("To undo it:\n  tkaddstudent ", 1).section('\n', 0, 0);
+    QStringList words = QProcess::splitCommand(undo);
+    QVERIFY2(words.size() > 2, qPrintable(m_out));
+    m_out.clear();
+    QCOMPARE(run(words << "--yes"), 0);
+    QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
+    QCOMPARE(tktest::snapshot(m_intranet->path("2026")), before);
+    QVERIFY2(m_out.contains("To undo it:\n  tkaddstudent " + arguments.first()), qPrintable(m_out));
+}
+
+void TestCommandLine::logsEveryChange_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QStringList>("lines"); // the action, account and folders of each new line
+    QTest::newRow("add") << QStringList{"add",     "--surname",  "Van der Berg",
+                                        "--given", "Anna Maria", "--year",
+                                        "Year 7",  "--class",    "7A"}
+                         << ""
+                         << QStringList{"add,Van der Berg Anna Maria,2026/Year 7/7A/"
+                                        "vanderberg_annamaria,"};
+    QTest::newRow("a list of two")
+        << QStringList{"add", "--from", "list"} << ""
+        << QStringList{"add,Quorrel Dravin,2026/Year 7/7A/quorrel_dravin,",
+                       "add,mabel,2026/Year 7/7B/abel_mary,"};
+    QTest::newRow("remove") << QStringList{"remove", "--account", "ZZ9"} << ""
+                            << QStringList{"remove,zz9,removed/%S zed_zoe,2026/Year 7/7A/zed_zoe"};
+    QTest::newRow("move") << QStringList{"move", "--account", "lee kim", "--to-class", "7A"} << ""
+                          << QStringList{
+                                 "move,Lee Kim,2026/Year 7/7A/lee_kim,2026/Year 7/7B/lee_kim"};
+    QTest::newRow("the log cannot be written")
+        << QStringList{"remove", "--account", "ZZ9"} << "log fails" << QStringList{};
+}
+
+// One line a change, after a header; a change stands when its line cannot be written.
+void TestCommandLine::logsEveryChange()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, setUp);
+    QFETCH(QStringList, lines);
+    makeStudentFolders();
+    QCoreApplication::setApplicationVersion("9.8.7");
+    tktest::writeFile(m_intranet->path("tkaddstudent-log.csv"),
+                      "time,login,computer,version,"
+                      "action,account,folder,old "
+                      "folder\r\nearlier\r\n");
+    if (arguments.contains("list"))
+        arguments.replace(2,
+                          listFile("surname,given,year,class,login\nQuorrel,Dravin,Year 7,7A,"
+                                   "\nAbel,Mary,Year 7,7B,mabel\n"));
+    if (setUp == "log fails")
+        faults::failOn(SystemCall::Open, EACCES, "tkaddstudent-log.new");
+    QCOMPARE(run(arguments << "--intranet" << m_intranet->root() << "--yes"), 0);
+    const QStringList log = QString::fromUtf8(
+                                tktest::readFile(m_intranet->path("tkaddstudent-log.csv")))
+                                .split("\r\n", Qt::SkipEmptyParts)
+                                .mid(2);
+    QCOMPARE(log.size(), lines.size());
+    const QRegularExpression line(
+        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d),[^,]*,[^,]+,9.8.7,(.*)$");
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QRegularExpressionMatch match = line.match(log[i]);
+        QVERIFY2(match.hasMatch(), qPrintable(log[i]));
+        QCOMPARE(match.captured(2).replace(
+                     QRegularExpression("\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d"), "%S"),
+                 lines[i]);
+    }
+    if (setUp == "log fails") {
+        QVERIFY2(m_err.startsWith("The change is made, but it could not be written to the log: "
+                                  "Open file for writing failed for "
+                                  + native("tkaddstudent-log.new")),
+                 qPrintable(m_err));
+        QVERIFY(!QFileInfo::exists(m_intranet->path("2026/Year 7/7A/zed_zoe")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

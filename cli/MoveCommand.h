@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cli/Command.h"
+
+namespace tk::cli {
+
+// "move": a registered student, folder and line, to another class or year.
+class MoveCommand : public Command
+{
+public:
+    QString name() const override;
+    QStringList synopsis() const override;
+    QString summary() const override;
+    QList<QCommandLineOption> options() const override;
+    QString usageProblem(const QCommandLineParser& parser) const override;
+    int run(const QCommandLineParser& parser, const Console& console) const override;
+};
+
+} // namespace tk::cli

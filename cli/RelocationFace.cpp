@@ -1,0 +1,349 @@
+#include "cli/RelocationFace.h"
+
+#include "cli/Wording.h"
+#include "enrol/ChangeLog.h"
+#include "enrol/Refusals.h"
+#include "platform/FileServices.h"
+
+#include <QRegularExpression>
+
+namespace tk::cli {
+
+namespace {
+
+using Kind = RelocationRequest::Kind;
+using Verdict = RelocationPlan::Verdict;
+
+const QCommandLineOption account = valueOption(
+    "account", "The student's account, as the register holds it (any letter case).", "account");
+const QCommandLineOption year = valueOption("year", "The scholastic year.", "year");
+const QCommandLineOption className = valueOption("class", "The class.", "class");
+const QCommandLineOption folder = valueOption("folder", "The student's folder name.", "name");
+
+QString listed(const QStringList& names)
+{
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+// As a shell and cmd.exe both take it back, pasted.
+QString shellWord(const QString& value)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:@+\\\\-]+$"));
+    return plain.match(value).hasMatch() ? value : QLatin1Char('"') + value + QLatin1Char('"');
+}
+
+QString lineOf(const RegisterRecord& row)
+{
+    return QLatin1Char('"') + row.text() + QLatin1Char('"');
+}
+
+} // namespace
+
+QCommandLineOption valueOption(const char* name, const char* description, const char* valueName)
+{
+    return {QString::fromLatin1(name), QString::fromLatin1(description),
+            QString::fromLatin1(valueName)};
+}
+
+QCommandLineOption accountOption()
+{
+    return account;
+}
+
+QCommandLineOption yearOption()
+{
+    return year;
+}
+
+QCommandLineOption classOption()
+{
+    return className;
+}
+
+QList<QCommandLineOption> studentChoiceOptions()
+{
+    return {account, year, className, folder};
+}
+
+QString studentChoiceProblem(const QCommandLineParser& parser)
+{
+    const QList<QCommandLineOption> byFolder{year, className, folder};
+    if (parser.isSet(account)) {
+        for (const QCommandLineOption& option : byFolder)
+            if (parser.isSet(option))
+                return QStringLiteral("--account names the student: leave out %1.")
+                    .arg(optionName(option));
+        return QString();
+    }
+    if (!parser.isSet(year) && !parser.isSet(className) && !parser.isSet(folder))
+        return QStringLiteral("Name the student: --account A, or --year Y --class C --folder F.");
+    for (const QCommandLineOption& option : byFolder)
+        if (!parser.isSet(option))
+            return QStringLiteral("Missing %1.").arg(optionName(option));
+    return QString();
+}
+
+StudentChoice studentChoiceOf(const QCommandLineParser& parser)
+{
+    return {trimBlanks(parser.value(account)), trimBlanks(parser.value(year)),
+            trimBlanks(parser.value(className)), trimBlanks(parser.value(folder))};
+}
+
+QCommandLineOption dryRunOption()
+{
+    return {QStringLiteral("dry-run"), QStringLiteral("Show what would happen; change nothing.")};
+}
+
+RelocationFace::RelocationFace(const QCommandLineParser& parser, RelocationRequest request,
+                               const Console& console)
+    : SiteCommand(parser.value(intranetOption()), parser.isSet(yesOption()), console)
+    , m_request(std::move(request))
+    , m_dryRun(parser.isSet(dryRunOption()))
+{
+}
+
+int RelocationFace::runOn(const SiteData& site)
+{
+    const RelocationPlan plan = planRelocation(site, site.shortcuts, m_request);
+    // A stopped run may have left what makes this one possible or needless:
+    // only the run under the lock, which finishes it first, can tell.
+    if (plan.verdict != Verdict::Ready && !files::nameExists(journalPathIn(site.appFolder)))
+        return refuse(site, plan);
+    if (plan.verdict == Verdict::Ready) {
+        if (m_dryRun) {
+            say(preview(site, plan));
+            say(QStringLiteral("--dry-run: nothing was changed."));
+            return ExitStatus::Added;
+        }
+        int status = ExitStatus::Refused;
+        if (!confirmed(preview(site, plan), &status))
+            return status;
+    }
+    return report(site, relocate(site, m_request));
+}
+
+QString RelocationFace::notDone() const
+{
+    switch (m_request.kind) {
+    case Kind::Remove:
+        return QStringLiteral("Not removed: ");
+    case Kind::Move:
+        return QStringLiteral("Not moved: ");
+    case Kind::Restore:
+        break;
+    }
+    return QStringLiteral("Not put back: ");
+}
+
+int RelocationFace::refuse(const SiteData& site, const RelocationPlan& plan) const
+{
+    complain(notDone() + refusal(site, plan));
+    complain(QStringLiteral("Nothing was changed."));
+    switch (plan.verdict) {
+    case Verdict::NoSuchClass:
+        return ExitStatus::PageOrPath;
+    case Verdict::FolderTaken:
+        return ExitStatus::FailedUnchanged;
+    default:
+        return ExitStatus::Refused;
+    }
+}
+
+QString RelocationFace::refusal(const SiteData& site, const RelocationPlan& plan) const
+{
+    const StudentChoice& choice = m_request.student;
+    const QString toYear = m_request.toYear.isEmpty() ? plan.row.yearName : m_request.toYear;
+    const QString toClass = m_request.toClass.isEmpty() ? plan.row.className : m_request.toClass;
+    const QString holding = nativePath(joinPath(site.appFolder, holdingFolderName));
+    switch (plan.verdict) {
+    case Verdict::NotRegistered:
+        if (!choice.account.isEmpty())
+            return QStringLiteral("No line of the register %1 names the account %2.")
+                .arg(nativePath(joinPath(site.appFolder, registerFileName)),
+                     refusals::quoted(choice.account));
+        return QStringLiteral("No line of the register %1 names the folder %2 in %3, %4.")
+            .arg(nativePath(joinPath(site.appFolder, registerFileName)),
+                 refusals::quoted(choice.folder), choice.year, choice.className);
+    case Verdict::Ambiguous:
+        return QStringLiteral("%1 lines of the register name the account %2 in different letter "
+                              "cases: name the student by --year, --class and --folder instead.")
+            .arg(plan.matches)
+            .arg(refusals::quoted(choice.account));
+    case Verdict::OddFolder:
+        return QStringLiteral("The line %1 names a year, class or folder that is no plain folder "
+                              "name, so this program leaves it alone: correct the line by hand.")
+            .arg(lineOf(plan.row));
+    case Verdict::NoSuchClass: {
+        const QStringList years = yearsOnDisk(site);
+        if (!years.contains(toYear))
+            return QStringLiteral("There is no year %1 in %2.  Its years are: %3.")
+                .arg(refusals::quoted(toYear), nativePath(site.structureFolder()), listed(years));
+        return QStringLiteral("There is no class %1 in %2.  Its classes are: %3.")
+            .arg(refusals::quoted(toClass), nativePath(joinPath(site.structureFolder(), toYear)),
+                 listed(classesOnDisk(site, toYear)));
+    }
+    case Verdict::SameClass:
+        return QStringLiteral("The student is in %1, %2 already.")
+            .arg(plan.row.yearName, plan.row.className);
+    case Verdict::FolderGone:
+        return QStringLiteral("The line %1 names a folder that is not there, so there is nothing "
+                              "to move: remove the student instead.")
+            .arg(lineOf(plan.row));
+    case Verdict::FolderTaken:
+        return QStringLiteral("The folder %1 exists already: it may hold a student's work.  Look "
+                              "inside it before you move it anywhere, then run the command again.")
+            .arg(nativePath(joinPath(site.appFolder, plan.note.to)));
+    case Verdict::RowTaken:
+        return QStringLiteral("The register holds the line %1 already, for the same account or "
+                              "the same folder.")
+            .arg(lineOf(plan.row));
+    case Verdict::NotHeld:
+        return QStringLiteral("There is no folder %1 in %2: name one of its folders, as remove "
+                              "printed it.")
+            .arg(refusals::quoted(m_request.held), holding);
+    case Verdict::BadAccount:
+        return QStringLiteral("The account %1 cannot go into the register: it is blank, has "
+                              "blanks around it, or holds a comma, a double quote or a control "
+                              "character.")
+            .arg(refusals::quoted(plan.row.accountName));
+    case Verdict::Ready:
+        break;
+    }
+    return QString();
+}
+
+QString RelocationFace::preview(const SiteData& site, const RelocationPlan& plan) const
+{
+    const RelocationNote& note = plan.note;
+    QString line;
+    QString question;
+    switch (m_request.kind) {
+    case Kind::Remove:
+        question = QStringLiteral("Remove this student?");
+        line = lineOf(*note.oldRow) + QStringLiteral(", taken out of the register");
+        break;
+    case Kind::Move:
+        question = QStringLiteral("Move this student?");
+        line = lineOf(*note.oldRow) + QStringLiteral(" becomes ") + lineOf(*note.newRow);
+        break;
+    case Kind::Restore:
+        question = QStringLiteral("Put this student back?");
+        line = lineOf(*note.newRow) + QStringLiteral(", put back into the register");
+        break;
+    }
+    QString text = question + QStringLiteral("\n  account:  ") + plan.row.accountName
+        + QStringLiteral("\n  line:     ") + line + QStringLiteral("\n  folder:   ")
+        + nativePath(joinPath(site.appFolder, note.from));
+    if (plan.folderGone)
+        return text + QStringLiteral(" (not there: only the line is taken out)");
+    return text + QStringLiteral("\n  moved to: ") + nativePath(joinPath(site.appFolder, note.to));
+}
+
+QString RelocationFace::done(const SiteData& site, const RelocationPlan& plan) const
+{
+    const RelocationNote& note = plan.note;
+    const QString from = nativePath(joinPath(site.appFolder, note.from));
+    const QString to = nativePath(joinPath(site.appFolder, note.to));
+    const QString dat = nativePath(joinPath(site.appFolder, registerFileName));
+    switch (m_request.kind) {
+    case Kind::Remove:
+        if (plan.folderGone)
+            return QStringLiteral("Removed %1: took the line %2 out of %3.  Its folder %4 was not "
+                                  "there, so no folder was moved.")
+                .arg(plan.row.accountName, lineOf(*note.oldRow), dat, from);
+        return QStringLiteral("Removed %1: moved the folder %2 to %3 and took the line %4 out of "
+                              "%5.")
+            .arg(plan.row.accountName, from, to, lineOf(*note.oldRow), dat);
+    case Kind::Move:
+        return QStringLiteral("Moved %1: moved the folder %2 to %3 and changed the line in %4 to "
+                              "%5.  The home page is as it was.")
+            .arg(plan.row.accountName, from, to, dat, lineOf(*note.newRow));
+    case Kind::Restore:
+        break;
+    }
+    return QStringLiteral("Put back %1: moved the folder %2 to %3 and added the line %4 to %5.")
+        .arg(plan.row.accountName, from, to, lineOf(*note.newRow), dat);
+}
+
+QString RelocationFace::undo(const SiteData& site, const RelocationPlan& plan) const
+{
+    const RelocationNote& note = plan.note;
+    QStringList words{QStringLiteral("tkaddstudent")};
+    switch (m_request.kind) {
+    case Kind::Remove:
+        if (plan.folderGone)
+            return QStringLiteral("There is no folder to put back: add the student again to "
+                                  "make one.");
+        words << QStringLiteral("restore") << QStringLiteral("--held")
+              << shellWord(note.to.section(QLatin1Char('/'), -1)) << QStringLiteral("--account")
+              << shellWord(note.oldRow->accountName) << QStringLiteral("--year")
+              << shellWord(note.oldRow->yearName) << QStringLiteral("--class")
+              << shellWord(note.oldRow->className);
+        break;
+    case Kind::Move:
+        words << QStringLiteral("move") << QStringLiteral("--account")
+              << shellWord(note.oldRow->accountName) << QStringLiteral("--to-year")
+              << shellWord(note.oldRow->yearName) << QStringLiteral("--to-class")
+              << shellWord(note.oldRow->className);
+        break;
+    case Kind::Restore:
+        words << QStringLiteral("remove") << QStringLiteral("--account")
+              << shellWord(note.newRow->accountName);
+        break;
+    }
+    words << QStringLiteral("--intranet") << shellWord(nativePath(site.appFolder));
+    return QStringLiteral("To undo it:\n  ") + words.join(QLatin1Char(' '));
+}
+
+int RelocationFace::report(const SiteData& site, const RelocationResult& result) const
+{
+    using Stop = RelocationResult::Stop;
+    if (result.leftovers.registered > 0 || result.leftovers.removed > 0)
+        say(leftoversText(result.leftovers));
+    if (result.leftovers.logNotWritten)
+        complain(QStringLiteral("What the earlier run left was finished, but it could not be "
+                                "written to the log %1.")
+                     .arg(nativePath(joinPath(site.appFolder, changeLogFileName))));
+    for (const RelocationNote& note : result.leftovers.relocated)
+        if (!result.finishedEarlier)
+            say(QStringLiteral("An earlier run was stopped part way; this one finished its %1 of "
+                               "%2.")
+                    .arg(note.action, (note.oldRow ? note.oldRow : note.newRow)->accountName));
+    if (result.lockLeft)
+        complain(lockLeftText(*result.lockLeft));
+    switch (result.stop) {
+    case Stop::None:
+        if (result.finishedEarlier)
+            say(QStringLiteral("An earlier run of this command was stopped part way; this one "
+                               "finished it."));
+        say(done(site, result.plan));
+        say(undo(site, result.plan));
+        if (result.logLeft)
+            complain(QStringLiteral("The change is made, but it could not be written to the log: "
+                                    "%1")
+                         .arg(failureText(*result.logLeft)));
+        return ExitStatus::Added;
+    case Stop::Refused:
+        return refuse(site, result.plan);
+    case Stop::Locked:
+        complain(notDone() + lockedProblem(site, result.lockHolder));
+        break;
+    case Stop::RegisterUnreadable:
+        complain(notDone() + registerChangedProblem(result.problem));
+        break;
+    case Stop::Failed:
+        complain(notDone() + failureText(*result.failure));
+        if (result.leftHalfway) {
+            complain(QStringLiteral("The folder is at %1 now and could not be moved back; the "
+                                    "next run of tkaddstudent on this intranet finishes the "
+                                    "change.")
+                         .arg(nativePath(joinPath(site.appFolder, result.plan.note.to))));
+            return ExitStatus::FailedAfterChange;
+        }
+        break;
+    }
+    complain(QStringLiteral("Nothing was changed."));
+    return ExitStatus::FailedUnchanged;
+}
+
+} // namespace tk::cli

@@ -1,0 +1,41 @@
+#include "cli/RemoveCommand.h"
+
+#include "cli/RelocationFace.h"
+
+namespace tk::cli {
+
+QString RemoveCommand::name() const
+{
+    return QStringLiteral("remove");
+}
+
+QStringList RemoveCommand::synopsis() const
+{
+    return {QStringLiteral("remove --account A | --year Y --class C --folder F [--dry-run]")};
+}
+
+QString RemoveCommand::summary() const
+{
+    return QStringLiteral("Take a student out of the register; the folder is kept in removed/.");
+}
+
+QList<QCommandLineOption> RemoveCommand::options() const
+{
+    return studentChoiceOptions()
+        + QList<QCommandLineOption>{dryRunOption(), intranetOption(), yesOption()};
+}
+
+QString RemoveCommand::usageProblem(const QCommandLineParser& parser) const
+{
+    return studentChoiceProblem(parser);
+}
+
+int RemoveCommand::run(const QCommandLineParser& parser, const Console& console) const
+{
+    RelocationRequest request;
+    request.kind = RelocationRequest::Kind::Remove;
+    request.student = studentChoiceOf(parser);
+    return RelocationFace(parser, request, console).execute();
+}
+
+} // namespace tk::cli
