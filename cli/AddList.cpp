@@ -32,6 +32,7 @@ struct Entry
     std::optional<Student> student;
     StudentOutcome outcome = StudentOutcome::ToAdd;
     QString message;
+    QString yearAsWritten; // where the list wrote the year otherwise than its folder
 };
 
 bool isProblem(StudentOutcome outcome)
@@ -89,8 +90,11 @@ QString describe(const Entry& entry)
             .arg(shown(entry.typed.givenName), shown(entry.typed.surname), shown(entry.typed.year),
                  shown(entry.typed.className));
     const Student& s = *entry.student;
+    const QString year = entry.yearAsWritten.isEmpty()
+        ? s.year()
+        : QStringLiteral("%1 (written %2)").arg(s.year(), refusals::quoted(entry.yearAsWritten));
     return QStringLiteral("%1, %2, %3, account %4, folder %5")
-        .arg(s.fullName(), s.year(), s.className(), s.accountName(), nativePath(s.folder()));
+        .arg(s.fullName(), year, s.className(), s.accountName(), nativePath(s.folder()));
 }
 
 class AddList : public SiteCommand
@@ -214,20 +218,40 @@ private:
     {
         for (const ListProblem& problem : list.problems)
             m_entries.append(
-                {problem.line, {}, problem.fields, {}, StudentOutcome::Refused, problem.text});
+                {problem.line, {}, problem.fields, {}, StudentOutcome::Refused, problem.text, {}});
+        const QStringList years = yearsOnDisk(site);
         for (const ListRow& row : list.rows) {
-            Entry entry{row.line, row.inputs, {}, {}, StudentOutcome::ToAdd, {}};
+            Entry entry{row.line, row.inputs, {}, {}, StudentOutcome::ToAdd, {}, {}};
             entry.message = blankProblem(row.inputs, true);
             if (entry.message.isEmpty())
                 entry.message = encodingProblem(row.inputs);
             if (entry.message.isEmpty())
-                entry.student = Student::from(row.inputs, site, &entry.message);
+                entry.message = takeYearFolder(&entry, years);
+            if (entry.message.isEmpty())
+                entry.student = Student::from(entry.typed, site, &entry.message);
             if (!entry.student)
                 entry.outcome = StudentOutcome::Refused;
             m_entries.append(entry);
         }
         std::stable_sort(m_entries.begin(), m_entries.end(),
                          [](const Entry& a, const Entry& b) { return a.line < b.line; });
+    }
+
+    // The year as its folder is named, where the list writes it otherwise;
+    // a year that no folder or more than one can mean is left to the checks.
+    static QString takeYearFolder(Entry* entry, const QStringList& years)
+    {
+        const QStringList meant = yearFoldersMeant(entry->typed.year, years);
+        if (meant.size() > 1)
+            return QStringLiteral("The year %1 could be any of the year folders %2: write the "
+                                  "year as its folder is named.")
+                .arg(refusals::quoted(entry->typed.year),
+                     QStringLiteral("\"%1\"").arg(meant.join(QStringLiteral("\", \""))));
+        if (meant.size() == 1 && meant.first() != trimBlanks(entry->typed.year)) {
+            entry->yearAsWritten = entry->typed.year;
+            entry->typed.year = meant.first();
+        }
+        return QString();
     }
 
     QList<Enrollee> enrollees()

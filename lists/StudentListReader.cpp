@@ -19,8 +19,10 @@ constexpr std::size_t requiredColumns = Login; // the login comes last, and is o
 // The headings schools write for each column, the list's own first; they
 // are compared in any letter case, with blanks, "_", "-" and "." left out.
 constexpr std::array<const char*, columnCount> headingsOf{
-    "surname|last name|family name", "given|first name|given name|forename|preferred name",
-    "year|year group|scholastic year", "class|form|class name",
+    "surname|last name|family name|legal surname|legal last name",
+    "given|first name|given name|forename|preferred name|preferred forename|preferred first name",
+    "year|year group|scholastic year|nc year|national curriculum year",
+    "class|form|class name|form group|reg group|registration group|tutor group",
     "login|account|username|login account"};
 constexpr std::array<const char*, columnCount> meaningOf{"surname", "given name", "year", "class",
                                                          "login"};
@@ -256,6 +258,37 @@ StudentList readStudentList(const QByteArray& bytes, const QString& encoding)
         return wholeListProblem(
             QStringLiteral("The list holds no students: there is nothing under its header row."));
     return list;
+}
+
+namespace {
+
+// "Year 7", "year 7", "Y7" and "7" all say 7.
+QString yearNumberOf(QString text)
+{
+    text = text.toLower().remove(u' ');
+    if (text.startsWith(QLatin1String("year")))
+        text = text.mid(4);
+    else if (text.startsWith(u'y'))
+        text = text.mid(1);
+    bool isNumber = false;
+    const int number = text.toInt(&isNumber);
+    return isNumber ? QString::number(number) : QString();
+}
+
+} // namespace
+
+QStringList yearFoldersMeant(const QString& written, const QStringList& years)
+{
+    const QString asWritten = trimBlanks(written);
+    if (years.contains(asWritten))
+        return {asWritten};
+    const QString number = yearNumberOf(asWritten);
+    QStringList meant;
+    if (!number.isEmpty())
+        for (const QString& year : years)
+            if (yearNumberOf(year) == number)
+                meant << year;
+    return meant;
 }
 
 } // namespace tk

@@ -41,4 +41,9 @@ struct StudentList
 StudentList readStudentList(const QByteArray& bytes, const QString& encoding = QString());
 bool isKnownListEncoding(const QString& name);
 
+// The year folders that a list's `written` year can mean among `years`: itself,
+// or those with the same number, letter case, blanks and the word "Year" aside
+// ("7", "Y7" and "year 7" for "Year 7"), as school systems export years.
+QStringList yearFoldersMeant(const QString& written, const QStringList& years);
+
 } // namespace tk

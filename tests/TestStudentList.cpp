@@ -16,6 +16,8 @@ class TestStudentList : public QObject
 private slots:
     void readsListsAsSpreadsheetsWriteThem_data();
     void readsListsAsSpreadsheetsWriteThem();
+    void readsAYearAsTheFolderItCanOnlyMean_data();
+    void readsAYearAsTheFolderItCanOnlyMean();
     void tellsWhatIsWrongWithAList_data();
     void tellsWhatIsWrongWithAList();
     void enrolsTheSampleListInEveryForm_data();
@@ -69,6 +71,9 @@ void TestStudentList::readsListsAsSpreadsheetsWriteThem_data()
         << QByteArray("\xFF\xFE") + utf16("surname,given,year,class\nL") + QByteArray("\x00\xD8", 2)
             + utf16(",Jo,Year 7,7A\n")
         << QString() << QStringList{"2: L\uFFFD|Jo||Year 7|7A"};
+    QTest::newRow("a school information system's export")
+        << QByteArray("Legal Surname,Preferred Forename,Year,Reg Group\r\nOkafor,Chidi,Y7,7A\r\n")
+        << QString() << QStringList{"2: Okafor|Chidi||Y7|7A"};
     QTest::newRow("UTF-16 without its mark, as Unicode Text")
         << utf16("surname\tgiven\tyear\tclass\nZoë\tJo\tYear 7\t7A\n") << QString()
         << QStringList{"2: Zoë|Jo||Year 7|7A"};
@@ -103,13 +108,39 @@ void TestStudentList::readsListsAsSpreadsheetsWriteThem()
     QCOMPARE(read, students);
 }
 
+void TestStudentList::readsAYearAsTheFolderItCanOnlyMean_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QStringList>("years");
+    QTest::addColumn<QStringList>("meant");
+    const QStringList years{"Year 7", "Year 10", "Reception"};
+    QTest::newRow("as its folder") << " Year 10 " << years << QStringList{"Year 10"};
+    QTest::newRow("a number") << "7" << years << QStringList{"Year 7"};
+    QTest::newRow("Y and a number") << "y10" << years << QStringList{"Year 10"};
+    QTest::newRow("lower case") << "year 7" << years << QStringList{"Year 7"};
+    QTest::newRow("no such year") << "8" << years << QStringList{};
+    QTest::newRow("a word") << "reception class" << years << QStringList{};
+    QTest::newRow("two folders for one number")
+        << "7" << QStringList{"Year 7", "Y7"} << QStringList{"Year 7", "Y7"};
+}
+
+void TestStudentList::readsAYearAsTheFolderItCanOnlyMean()
+{
+    QFETCH(QString, written);
+    QFETCH(QStringList, years);
+    QFETCH(QStringList, meant);
+    QCOMPARE(yearFoldersMeant(written, years), meant);
+}
+
 void TestStudentList::tellsWhatIsWrongWithAList_data()
 {
-    const QString expected = "  The first row must name the columns surname (or last name, family "
-                             "name), given (or first name, given name, forename, preferred name), "
-                             "year (or year group, scholastic year) and class (or form, class "
-                             "name), and may name login (or account, username, login account), in "
-                             "any order.";
+    const QString expected =
+        "  The first row must name the columns surname (or last name, family name, legal surname, "
+        "legal last name), given (or first name, given name, forename, preferred name, preferred "
+        "forename, preferred first name), year (or year group, scholastic year, nc year, national "
+        "curriculum year) and class (or form, class name, form group, reg group, registration "
+        "group, tutor group), and may name login (or account, username, login account), in any "
+        "order.";
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QStringList>("problems"); // line: text
     QTest::newRow("a workbook") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8)
