@@ -304,7 +304,8 @@ private:
             // The register never names a student whose files a power cut could take.
             for (const QString& classFolder : classFolders)
                 files::syncFileSystemOf(classFolder);
-            updateRegister(m_site.appFolder, current, records, lock);
+            if (const auto late = updateRegister(m_site.appFolder, current, records, lock))
+                m_result.afterRegistered = FailureReport::of(*late);
         });
         for (const qsizetype i : made)
             m_result.students[i].outcome = failure ? StudentOutcome::Failed : StudentOutcome::Added;

@@ -216,8 +216,9 @@ bool holdsRows(const QString& path)
     }
 }
 
-void replaceRegister(const QString& appFolder, const ShortcutRegister& current,
-                     const QByteArray& text)
+std::optional<NumberedFailure> replaceRegister(const QString& appFolder,
+                                               const ShortcutRegister& current,
+                                               const QByteArray& text)
 {
     const QString newPath = joinPath(appFolder, newRegisterFileName);
     const QString currentPath = joinPath(appFolder, registerFileName);
@@ -242,20 +243,21 @@ void replaceRegister(const QString& appFolder, const ShortcutRegister& current,
     try {
         files::syncFolder(appFolder);
     } catch (const NumberedFailure& failure) {
-        reportToStandardError(QStringLiteral("The student is registered, but the folder %1 "
-                                             "could not be flushed to disk (error %2).")
-                                  .arg(nativePath(appFolder), QString::number(failure.number())));
+        return failure;
     }
+    return std::nullopt;
 }
 
 } // namespace
 
 // `lock` is the caller's proof that it holds the lock while `current` is
 // still what is on disk.
-void updateRegister(const QString& appFolder, const ShortcutRegister& current,
-                    const QList<RegisterRecord>& newRecords, const RegisterLock& /*lock*/)
+std::optional<NumberedFailure> updateRegister(const QString& appFolder,
+                                              const ShortcutRegister& current,
+                                              const QList<RegisterRecord>& newRecords,
+                                              const RegisterLock& /*lock*/)
 {
-    replaceRegister(appFolder, current, registerTextWith(current, newRecords));
+    return replaceRegister(appFolder, current, registerTextWith(current, newRecords));
 }
 
 } // namespace tk

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/NumberedFailure.h"
 #include "register/ShortcutRegister.h"
 
 #include <QByteArray>
+
+#include <optional>
 
 namespace tk {
 
@@ -25,8 +28,11 @@ QByteArray registerTextWith(const ShortcutRegister& shortcuts,
 // in one rewrite however many students are added. At every moment
 // tkshrtct.dat is a complete register, the old one or the new one. Throws
 // NumberedFailure until the new register is in place; after that the
-// students are registered, and what still fails goes to standard error.
-void updateRegister(const QString& appFolder, const ShortcutRegister& current,
-                    const QList<RegisterRecord>& newRecords, const RegisterLock& lock);
+// students are registered, and what still fails is returned for the caller
+// to tell the operator: only the caller knows who is watching.
+std::optional<NumberedFailure> updateRegister(const QString& appFolder,
+                                              const ShortcutRegister& current,
+                                              const QList<RegisterRecord>& newRecords,
+                                              const RegisterLock& lock);
 
 } // namespace tk

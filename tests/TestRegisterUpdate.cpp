@@ -223,7 +223,13 @@ void TestRegisterUpdate::aFailedFolderSyncAfterTheRenameStillRegisters()
     // EINVAL: file systems without folder sync; EACCES: a folder that cannot be opened.
     for (const int error : {EIO, EINVAL, EACCES}) {
         faults::failOn(SystemCall::SyncFolder, error);
-        addUnderLock(intranet.root(), record("Kim Lee " + QString::number(error)));
+        const std::unique_ptr<RegisterLock> lock = RegisterLock::acquire(intranet.root());
+        QVERIFY(lock);
+        const std::optional<NumberedFailure> late =
+            updateRegister(intranet.root(), loadRegister(intranet.root()),
+                           {record("Kim Lee " + QString::number(error))}, *lock);
+        QVERIFY(late);
+        QCOMPARE(late->systemError(), error);
     }
     QCOMPARE(loadRegister(intranet.root()).rowCount(), 6);
 }
