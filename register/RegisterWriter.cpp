@@ -108,7 +108,7 @@ QString RegisterRecord::text() const
 
 namespace {
 
-// Where `newRecord` goes among `rows`: see insertionIndex().
+// Where `newRecord` goes among `rows`: see registerTextWith().
 template<typename Iterator, typename AccountOf>
 Iterator placeFor(Iterator begin, Iterator end, const RegisterRecord& newRecord,
                   AccountOf accountOf)
@@ -119,8 +119,8 @@ Iterator placeFor(Iterator begin, Iterator end, const RegisterRecord& newRecord,
     });
 }
 
-// The rows as they will stand, each new record inserted in turn as
-// insertRecord() would, held by address: the register is not copied.
+// The rows as they will stand (see registerTextWith()), held by address:
+// the register is not copied.
 std::vector<const RegisterRecord*> rowsInOrder(const ShortcutRegister& shortcuts,
                                                const QList<RegisterRecord>& newRecords)
 {
@@ -171,25 +171,6 @@ private:
 };
 
 } // namespace
-
-qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
-{
-    const auto& rows = shortcuts.rows;
-    return placeFor(rows.begin(), rows.end(), newRecord,
-                    [](const RegisterRecord& row) -> const QString& { return row.accountName; })
-        - rows.begin();
-}
-
-void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
-{
-    requireRows(shortcuts);
-    shortcuts.rows.insert(insertionIndex(shortcuts, newRecord), newRecord);
-    shortcuts.readFrom.clear();
-    if (!shortcuts.years.contains(newRecord.yearName))
-        shortcuts.years.append(newRecord.yearName);
-    if (!shortcuts.classes.contains(newRecord.className))
-        shortcuts.classes.append(newRecord.className);
-}
 
 QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords)

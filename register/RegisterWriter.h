@@ -11,15 +11,11 @@ namespace tk {
 
 class RegisterLock;
 
-// Where `newRecord` goes: before the first row whose upper-cased account name
-// does not sort before the new one's. Rows after it are not looked at, so an
-// unsorted register keeps its order.
-qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
-// `shortcuts` as it reads back once `newRecord` has been written into it.
-void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
-
 // The register as it must be written: every row in normal form and in its
-// order, with each of `newRecords` inserted in turn. CR LF after every line.
+// order, with each of `newRecords` inserted in turn before the first row
+// whose upper-cased account name does not sort before its own (rows after it
+// are not looked at, so an unsorted register keeps its order). CR LF after
+// every line.
 QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords);
 

@@ -20,7 +20,6 @@ inline const QString lockFileName = QStringLiteral("tkshrtct.lck");
 
 struct SiteSettings
 {
-    QString title; // read and kept, used by nothing
     qint16 structureYear = 0;
 };
 
