@@ -45,19 +45,16 @@ namespace {
 class RegisterReader
 {
 public:
-    RegisterReader(const QByteArray& bytes, const QString& path, RegisterRows rows)
+    RegisterReader(const QByteArray& bytes, const QString& path)
         : m_path(path)
         , m_bytes(withoutByteOrderMark(bytes))
         , m_ascii(!hasHighBytes(bytes))
-        // Values outside ASCII are decoded only once every row is known.
-        , m_keepRows(rows == RegisterRows::Now || !m_ascii)
     {
     }
 
     ShortcutRegister read()
     {
-        if (m_keepRows)
-            reserveRows();
+        reserveRows();
         int lineNumber = 0;
         int rowCount = 0;
         for (qsizetype start = 0; start < m_bytes.size();) {
@@ -81,7 +78,6 @@ public:
         // Found while the lines were read, but a damaged line reported first.
         if (m_limitProblem)
             fail(*m_limitProblem);
-        m_register.rowsKept = m_keepRows;
         return std::move(m_register);
     }
 
@@ -164,10 +160,8 @@ private:
             start = end + 1;
         }
         RegisterRecord record;
-        if (m_keepRows) {
-            record.accountName = QString::fromLatin1(values[0]);
-            record.folderName = QString::fromLatin1(values[1]);
-        }
+        record.accountName = QString::fromLatin1(values[0]);
+        record.folderName = QString::fromLatin1(values[1]);
         record.className = sharedValue(values[2]);
         record.yearName = sharedValue(values[3]);
         addRecord(std::move(record), lineNumber);
@@ -215,10 +209,6 @@ private:
 
     void addRecord(RegisterRecord&& record, int lineNumber)
     {
-        if (!m_keepRows) {
-            addDistinctValues(record, lineNumber);
-            return;
-        }
         m_register.rows.append(std::move(record));
         m_lines.push_back(lineNumber);
     }
@@ -287,7 +277,6 @@ private:
     QString m_path;
     QByteArrayView m_bytes;
     bool m_ascii;
-    bool m_keepRows;
     std::optional<QString> m_limitProblem; // the first year or class too many
     std::vector<int> m_lines; // the line of each row, for a report
     QSet<QString> m_seenYears;
@@ -298,24 +287,17 @@ private:
 
 } // namespace
 
-ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path, RegisterRows rows)
+ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path)
 {
-    ShortcutRegister shortcuts = RegisterReader(bytes, path, rows).read();
+    ShortcutRegister shortcuts = RegisterReader(bytes, path).read();
     shortcuts.readFrom = bytes;
     return shortcuts;
 }
 
-ShortcutRegister loadRegister(const QString& appFolder, RegisterRows rows)
+ShortcutRegister loadRegister(const QString& appFolder)
 {
     const QString path = joinPath(appFolder, registerFileName);
-    return parseRegister(readSiteFile(path, QStringLiteral("register")), path, rows);
-}
-
-ShortcutRegister withRows(const ShortcutRegister& shortcuts, const QString& appFolder)
-{
-    if (shortcuts.rowsKept)
-        return shortcuts;
-    return parseRegister(shortcuts.readFrom, joinPath(appFolder, registerFileName));
+    return parseRegister(readSiteFile(path, QStringLiteral("register")), path);
 }
 
 ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister& known)
@@ -324,7 +306,7 @@ ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister
     const QByteArray bytes = readSiteFile(path, QStringLiteral("register"));
     // Nearly always nobody else has added anyone: the same bytes give the
     // same rows, and the other copies waiting for the lock wait less.
-    if (known.rowsKept && !known.readFrom.isEmpty() && bytes == known.readFrom)
+    if (!known.readFrom.isEmpty() && bytes == known.readFrom)
         return known;
     return parseRegister(bytes, path);
 }

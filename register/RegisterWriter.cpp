@@ -7,7 +7,6 @@
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
 namespace tk {
@@ -17,14 +16,6 @@ namespace {
 const QString byteOrderMark(QChar(0xFEFF));
 // The bytes of a UTF-8 byte-order mark, as a file read as Latin-1 holds them.
 const QString byteOrderMarkBytes = QStringLiteral("\u00EF\u00BB\u00BF");
-
-// A register read without its rows would be written back as if it held
-// nobody: no caller may get that far.
-void requireRows(const ShortcutRegister& shortcuts)
-{
-    if (!shortcuts.rowsKept)
-        throw std::logic_error("the register's rows were never read");
-}
 
 // A value that holds a comma must be quoted, or it would not read back as
 // one value. One that opens with what reads as a byte-order mark would lose
@@ -175,7 +166,6 @@ private:
 QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords)
 {
-    requireRows(shortcuts);
     RegisterBytes bytes(shortcuts.encoding, textSizeOf(shortcuts.rows) + textSizeOf(newRecords));
     for (const RegisterRecord* row : rowsInOrder(shortcuts, newRecords))
         bytes.add(*row);

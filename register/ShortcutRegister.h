@@ -45,11 +45,6 @@ Q_DECLARE_TYPEINFO(tk::RegisterRecord, Q_RELOCATABLE_TYPE);
 
 namespace tk {
 
-// Whether a read keeps the rows, or checks every line as closely and keeps
-// only the years, classes, encoding and bytes: the window needs no row until
-// a student is created, and start-up pays for every page it touches.
-enum class RegisterRows { Now, WhenNeeded };
-
 struct ShortcutRegister
 {
     QList<RegisterRecord> rows; // in file order, duplicates kept
@@ -57,10 +52,8 @@ struct ShortcutRegister
     QStringList classes; // distinct classes, first-seen order
     TextEncoding encoding = TextEncoding::System;
     // The file's bytes as read, so that a read under the lock can tell that
-    // nothing changed; empty once the rows no longer match them.
+    // nothing changed.
     QByteArray readFrom;
-    // False when the rows were left unread (RegisterRows::WhenNeeded): see withRows().
-    bool rowsKept = true;
 
     int rowCount() const { return static_cast<int>(rows.size()); }
 };

@@ -111,11 +111,11 @@ QString SiteData::masterFolder() const
     return joinPath(structureFolder(), QStringLiteral("masterstudent"));
 }
 
-SiteData loadSite(const QString& appFolder, RegisterRows rows)
+SiteData loadSite(const QString& appFolder)
 {
     const QString folder = QDir::fromNativeSeparators(appFolder);
     SiteSettings settings = loadSettings(folder);
-    return {folder, std::move(settings), loadRegister(folder, rows)};
+    return {folder, std::move(settings), loadRegister(folder)};
 }
 
 } // namespace tk

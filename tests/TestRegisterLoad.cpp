@@ -181,12 +181,6 @@ void TestRegisterLoad::registerLayouts()
     QCOMPARE(shortcuts.rowCount(), rows.size());
     QCOMPARE(shortcuts.years, years);
     QCOMPARE(shortcuts.classes, classes);
-    const ShortcutRegister window = loadRegister(intranet.root(), RegisterRows::WhenNeeded);
-    QCOMPARE(window.years, years);
-    QCOMPARE(window.classes, classes);
-    QCOMPARE(withRows(window, intranet.root()).rowCount(), rows.size());
-    if (!window.rowsKept)
-        QVERIFY_THROWS_EXCEPTION(std::logic_error, registerTextWith(window, {}));
 }
 
 void TestRegisterLoad::filesThatStopStartUp_data()
@@ -245,15 +239,13 @@ void TestRegisterLoad::filesThatStopStartUp()
     QFETCH(QString, problem);
     Intranet intranet;
     tktest::writeFile(intranet.path(file), bytes);
-    for (const RegisterRows rows : {RegisterRows::Now, RegisterRows::WhenNeeded}) {
-        try {
-            intranet.load(rows);
-            QFAIL("the site loaded");
-        } catch (const StartupError& error) {
-            QCOMPARE(error.filePath(), intranet.path(file));
-            QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
-            QVERIFY(error.report().contains(QDir::toNativeSeparators(intranet.path(file))));
-        }
+    try {
+        intranet.load();
+        QFAIL("the site loaded");
+    } catch (const StartupError& error) {
+        QCOMPARE(error.filePath(), intranet.path(file));
+        QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
+        QVERIFY(error.report().contains(QDir::toNativeSeparators(intranet.path(file))));
     }
 }
 
@@ -265,7 +257,6 @@ void TestRegisterLoad::rowLimit()
 
     intranet.writeRegister(tktest::registerOf(maxRegisterRows + 1, 10, 1));
     QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
-    QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root(), RegisterRows::WhenNeeded));
 }
 
 void TestRegisterLoad::yearAndClassLimits_data()
@@ -294,8 +285,6 @@ void TestRegisterLoad::yearAndClassLimits()
         QCOMPARE(shortcuts.years.size() * shortcuts.classes.size(), distinct);
     } else {
         QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
-        QVERIFY_THROWS_EXCEPTION(StartupError,
-                                 loadRegister(intranet.root(), RegisterRows::WhenNeeded));
     }
 }
 
