@@ -48,6 +48,7 @@ public:
     RegisterReader(const QByteArray& bytes, const QString& path)
         : m_path(path)
         , m_bytes(withoutByteOrderMark(bytes))
+        , m_skipped(bytes.size() - m_bytes.size())
         , m_ascii(!hasHighBytes(bytes))
     {
     }
@@ -67,8 +68,12 @@ public:
                                         "on line %3).  This utility can read at most %1.")
                              .arg(QString::number(maxRegisterRows), QString::number(rowCount + 1),
                                   QString::number(lineNumber)));
-                readRecord(line, lineNumber);
+                const bool valuesAsWritten = readRecord(line, lineNumber);
                 ++rowCount;
+                const qsizetype size = end - start + lineEndLength(end);
+                const bool asWritten = valuesAsWritten
+                    && isWrittenForm(m_bytes.sliced(start, size));
+                m_register.lines.append({m_skipped + start, asWritten ? size : qsizetype(0)});
             }
             start = end + lineEndLength(end);
         }
@@ -82,7 +87,7 @@ public:
     }
 
 private:
-    static bool hasHighBytes(const QByteArray& bytes)
+    static bool hasHighBytes(QByteArrayView bytes)
     {
         return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; });
     }
@@ -92,6 +97,15 @@ private:
         return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
     }
 
+    // Whether a rewrite would write the row of a line whose values are as
+    // written, CR LF and all, as these very bytes. A line outside ASCII is
+    // written afresh: its bytes hang on the encoding, and a value may open
+    // with a byte-order mark.
+    bool isWrittenForm(QByteArrayView line) const
+    {
+        return line.endsWith("\r\n") && (m_ascii || !hasHighBytes(line));
+    }
+
     // Growing the rows a step at a time would copy them each time into fresh
     // memory, and fresh memory is what start-up pays most for.
     void reserveRows()
@@ -99,6 +113,7 @@ private:
         const auto lines = std::count(m_bytes.begin(), m_bytes.end(), '\n') + 1;
         const auto rows = std::min<qsizetype>(lines, maxRegisterRows + 1);
         m_register.rows.reserve(rows);
+        m_register.lines.reserve(rows);
         m_lines.reserve(size_t(rows));
     }
 
@@ -133,30 +148,34 @@ private:
         return value;
     }
 
-    // The values stay Latin-1 stand-ins until the encoding is known.
-    void readRecord(QByteArrayView line, int lineNumber)
+    // The values stay Latin-1 stand-ins until the encoding is known. True
+    // when the line holds them as a rewrite writes them: no quotes, and no
+    // blank around one.
+    bool readRecord(QByteArrayView line, int lineNumber)
     {
-        if (line.contains('"'))
-            readQuotedRecord(QString::fromLatin1(line), lineNumber);
-        else
-            readPlainRecord(line, lineNumber);
+        if (!line.contains('"'))
+            return readPlainRecord(line, lineNumber);
+        readQuotedRecord(QString::fromLatin1(line), lineNumber);
+        return false;
     }
 
     // Most lines quote nothing: their values are what lies between the commas,
     // taken from the bytes without a copy of the line, which halves the time
     // a re-read under the lock keeps other copies waiting.
-    void readPlainRecord(QByteArrayView line, int lineNumber)
+    bool readPlainRecord(QByteArrayView line, int lineNumber)
     {
         const auto items = static_cast<int>(std::count(line.begin(), line.end(), ',') + 1);
         if (items != 4)
             failItemCount(lineNumber, items);
         std::array<QByteArrayView, 4> values;
         qsizetype start = 0;
+        qsizetype kept = 3; // the commas
         for (QByteArrayView& value : values) {
             qsizetype end = line.indexOf(',', start);
             if (end < 0)
                 end = line.size();
             value = withoutBlanks(line.sliced(start, end - start));
+            kept += value.size();
             start = end + 1;
         }
         RegisterRecord record;
@@ -165,6 +184,7 @@ private:
         record.className = sharedValue(values[2]);
         record.yearName = sharedValue(values[3]);
         addRecord(std::move(record), lineNumber);
+        return kept == line.size();
     }
 
     // A class or a year is named on many rows: each is made once and shared,
@@ -276,6 +296,7 @@ private:
 
     QString m_path;
     QByteArrayView m_bytes;
+    qsizetype m_skipped; // the byte-order mark's bytes, if any
     bool m_ascii;
     std::optional<QString> m_limitProblem; // the first year or class too many
     std::vector<int> m_lines; // the line of each row, for a report

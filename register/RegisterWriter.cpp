@@ -110,21 +110,28 @@ Iterator placeFor(Iterator begin, Iterator end, const RegisterRecord& newRecord,
     });
 }
 
-// The rows as they will stand (see registerTextWith()), held by address:
-// the register is not copied.
-std::vector<const RegisterRecord*> rowsInOrder(const ShortcutRegister& shortcuts,
-                                               const QList<RegisterRecord>& newRecords)
+// A row as it will stand, held by address: the register is not copied.
+struct PlacedRow
 {
-    std::vector<const RegisterRecord*> rows;
+    const RegisterRecord* row;
+    const LineBytes* line; // where the row was read from; null for a new one
+};
+
+// The rows as they will stand (see registerTextWith()).
+std::vector<PlacedRow> rowsInOrder(const ShortcutRegister& shortcuts,
+                                   const QList<RegisterRecord>& newRecords)
+{
+    const bool linesKnown = shortcuts.lines.size() == shortcuts.rows.size();
+    std::vector<PlacedRow> rows;
     rows.reserve(size_t(shortcuts.rows.size() + newRecords.size()));
-    for (const RegisterRecord& row : shortcuts.rows)
-        rows.push_back(&row);
+    for (qsizetype i = 0; i < shortcuts.rows.size(); ++i)
+        rows.push_back({&shortcuts.rows[i], linesKnown ? &shortcuts.lines[i] : nullptr});
     for (const RegisterRecord& record : newRecords)
         rows.insert(placeFor(rows.begin(), rows.end(), record,
-                             [](const RegisterRecord* row) -> const QString& {
-                                 return row->accountName;
+                             [](const PlacedRow& placed) -> const QString& {
+                                 return placed.row->accountName;
                              }),
-                    &record);
+                    {&record, nullptr});
     return rows;
 }
 
@@ -142,8 +149,21 @@ public:
         m_bytes.reserve(expectedSize);
     }
 
+    // Lines that lie one after another where they were read are copied in
+    // one go: a register is nearly always all of them.
+    void copy(QByteArrayView line)
+    {
+        if (!m_copied.isEmpty() && m_copied.end() == line.begin()) {
+            m_copied = QByteArrayView(m_copied.begin(), line.end());
+            return;
+        }
+        flushCopied();
+        m_copied = line;
+    }
+
     void add(const RegisterRecord& row)
     {
+        flushCopied();
         m_line.resize(0); // keeps its room for the next line
         row.appendText(m_line);
         m_line += QLatin1String("\r\n");
@@ -153,12 +173,23 @@ public:
         m_bytes.truncate(end - m_bytes.constData());
     }
 
-    QByteArray take() { return std::move(m_bytes); }
+    QByteArray take()
+    {
+        flushCopied();
+        return std::move(m_bytes);
+    }
 
 private:
+    void flushCopied()
+    {
+        m_bytes.append(m_copied);
+        m_copied = {};
+    }
+
     QStringEncoder m_encoder;
     QString m_line;
     QByteArray m_bytes;
+    QByteArrayView m_copied;
 };
 
 } // namespace
@@ -167,8 +198,13 @@ QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords)
 {
     RegisterBytes bytes(shortcuts.encoding, textSizeOf(shortcuts.rows) + textSizeOf(newRecords));
-    for (const RegisterRecord* row : rowsInOrder(shortcuts, newRecords))
-        bytes.add(*row);
+    const QByteArrayView readFrom = shortcuts.readFrom;
+    for (const PlacedRow& placed : rowsInOrder(shortcuts, newRecords)) {
+        if (placed.line && placed.line->size > 0)
+            bytes.copy(readFrom.sliced(placed.line->start, placed.line->size));
+        else
+            bytes.add(*placed.row);
+    }
     return bytes.take();
 }
 
@@ -187,9 +223,8 @@ bool holdsRows(const QString& path)
     }
 }
 
-std::optional<NumberedFailure> replaceRegister(const QString& appFolder,
-                                               const ShortcutRegister& current,
-                                               const QByteArray& text)
+std::optional<NumberedFailure>
+replaceRegister(const QString& appFolder, const ShortcutRegister& current, const QByteArray& text)
 {
     const QString newPath = joinPath(appFolder, newRegisterFileName);
     const QString currentPath = joinPath(appFolder, registerFileName);

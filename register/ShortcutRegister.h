@@ -45,6 +45,13 @@ Q_DECLARE_TYPEINFO(tk::RegisterRecord, Q_RELOCATABLE_TYPE);
 
 namespace tk {
 
+// Where a row's line lies in the bytes it was read from, CR LF included.
+struct LineBytes
+{
+    qsizetype start = 0;
+    qsizetype size = 0; // 0: the line is not as a rewrite would write it
+};
+
 struct ShortcutRegister
 {
     QList<RegisterRecord> rows; // in file order, duplicates kept
@@ -54,6 +61,10 @@ struct ShortcutRegister
     // The file's bytes as read, so that a read under the lock can tell that
     // nothing changed.
     QByteArray readFrom;
+    // One for each row, or none: a rewrite copies a line that is already in
+    // its written form rather than writing its row again, which was most of
+    // the program's own work in an update.
+    QList<LineBytes> lines;
 
     int rowCount() const { return static_cast<int>(rows.size()); }
 };
