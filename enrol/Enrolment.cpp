@@ -437,7 +437,8 @@ private:
         if (!placed.isEmpty() && !failure)
             failure = failureOf([&] {
                 syncAll();
-                updateRegister(m_site.appFolder, current, records, lock);
+                if (const auto late = updateRegister(m_site.appFolder, current, records, lock))
+                    m_result.afterRegistered = FailureReport::of(*late);
             });
         if (failure)
             unlinkClassPages();

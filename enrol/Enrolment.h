@@ -78,6 +78,8 @@ struct EnrolmentResult
 
     Stop stop = Stop::None;
     std::optional<FailureReport> failure;
+    // What failed once the students were registered: they stay registered.
+    std::optional<FailureReport> afterRegistered;
     QString problem; // for RegisterUnreadable and Refused
     QString pagePath; // the folder of the short page
     QList<StudentReport> students; // one for each student, in order

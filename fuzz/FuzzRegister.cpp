@@ -1,7 +1,8 @@
 // The input is the bytes of a register file. Whatever they are, reading them
 // either fails with a StartupError or gives a register that, rewritten with
 // one more student, reads back as the same rows in the same order and the same
-// encoding, plus that student. The same bytes also go through the item reader
+// encoding, plus that student, and every line copied as read is what its
+// row writes afresh. The same bytes also go through the item reader
 // on its own, and, as a settings file, through the settings reader.
 
 #include "platform/SystemText.h"
@@ -92,6 +93,11 @@ void checkRewrite(const QByteArray& input, const ShortcutRegister& before,
     if (!isAccepted(before, added))
         return;
     const QByteArray written = registerTextWith(before, {added});
+    ShortcutRegister rowsOnly = before;
+    rowsOnly.lines.clear();
+    if (registerTextWith(rowsOnly, {added}) != written)
+        fail("a line copied as read is not what its row writes",
+             "input:   " + shown(input) + "\nwritten: " + shown(written));
     ShortcutRegister after;
     try {
         after = parseRegister(written, QStringLiteral("tkshrtct.dat"));

@@ -25,10 +25,8 @@ bool lacksPlaceholder(const QString& masterFolder)
 
 } // namespace
 
-// The window reads the register's rows only now, from the bytes it read at
-// start-up, so that the checks before the question see what they always saw.
 CreateCommand::CreateCommand(const SiteData& site, UserDialogs& dialogs)
-    : m_site{site.appFolder, site.settings, withRows(site.shortcuts, site.appFolder)}
+    : m_site(site)
     , m_dialogs(dialogs)
     , m_linksClassPages(classPageLinksWanted(site.appFolder))
 {

@@ -13,7 +13,7 @@ namespace tk {
 std::optional<SiteData> loadSiteOrReport(const QString& appFolder, UserDialogs& dialogs)
 {
     try {
-        return loadSite(appFolder, RegisterRows::WhenNeeded);
+        return loadSite(appFolder);
     } catch (const StartupError& error) {
         // Whoever started the program from a console or a script sees the
         // report there, even after the box has been dismissed.

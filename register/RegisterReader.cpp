@@ -45,19 +45,17 @@ namespace {
 class RegisterReader
 {
 public:
-    RegisterReader(const QByteArray& bytes, const QString& path, RegisterRows rows)
+    RegisterReader(const QByteArray& bytes, const QString& path)
         : m_path(path)
         , m_bytes(withoutByteOrderMark(bytes))
+        , m_skipped(bytes.size() - m_bytes.size())
         , m_ascii(!hasHighBytes(bytes))
-        // Values outside ASCII are decoded only once every row is known.
-        , m_keepRows(rows == RegisterRows::Now || !m_ascii)
     {
     }
 
     ShortcutRegister read()
     {
-        if (m_keepRows)
-            reserveRows();
+        reserveRows();
         int lineNumber = 0;
         int rowCount = 0;
         for (qsizetype start = 0; start < m_bytes.size();) {
@@ -70,8 +68,12 @@ public:
                                         "on line %3).  This utility can read at most %1.")
                              .arg(QString::number(maxRegisterRows), QString::number(rowCount + 1),
                                   QString::number(lineNumber)));
-                readRecord(line, lineNumber);
+                const bool valuesAsWritten = readRecord(line, lineNumber);
                 ++rowCount;
+                const qsizetype size = end - start + lineEndLength(end);
+                const bool asWritten = valuesAsWritten
+                    && isWrittenForm(m_bytes.sliced(start, size));
+                m_register.lines.append({m_skipped + start, asWritten ? size : qsizetype(0)});
             }
             start = end + lineEndLength(end);
         }
@@ -81,12 +83,11 @@ public:
         // Found while the lines were read, but a damaged line reported first.
         if (m_limitProblem)
             fail(*m_limitProblem);
-        m_register.rowsKept = m_keepRows;
         return std::move(m_register);
     }
 
 private:
-    static bool hasHighBytes(const QByteArray& bytes)
+    static bool hasHighBytes(QByteArrayView bytes)
     {
         return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; });
     }
@@ -96,6 +97,15 @@ private:
         return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
     }
 
+    // Whether a rewrite would write the row of a line whose values are as
+    // written, CR LF and all, as these very bytes. A line outside ASCII is
+    // written afresh: its bytes hang on the encoding, and a value may open
+    // with a byte-order mark.
+    bool isWrittenForm(QByteArrayView line) const
+    {
+        return line.endsWith("\r\n") && (m_ascii || !hasHighBytes(line));
+    }
+
     // Growing the rows a step at a time would copy them each time into fresh
     // memory, and fresh memory is what start-up pays most for.
     void reserveRows()
@@ -103,6 +113,7 @@ private:
         const auto lines = std::count(m_bytes.begin(), m_bytes.end(), '\n') + 1;
         const auto rows = std::min<qsizetype>(lines, maxRegisterRows + 1);
         m_register.rows.reserve(rows);
+        m_register.lines.reserve(rows);
         m_lines.reserve(size_t(rows));
     }
 
@@ -137,40 +148,43 @@ private:
         return value;
     }
 
-    // The values stay Latin-1 stand-ins until the encoding is known.
-    void readRecord(QByteArrayView line, int lineNumber)
+    // The values stay Latin-1 stand-ins until the encoding is known. True
+    // when the line holds them as a rewrite writes them: no quotes, and no
+    // blank around one.
+    bool readRecord(QByteArrayView line, int lineNumber)
     {
-        if (line.contains('"'))
-            readQuotedRecord(QString::fromLatin1(line), lineNumber);
-        else
-            readPlainRecord(line, lineNumber);
+        if (!line.contains('"'))
+            return readPlainRecord(line, lineNumber);
+        readQuotedRecord(QString::fromLatin1(line), lineNumber);
+        return false;
     }
 
     // Most lines quote nothing: their values are what lies between the commas,
     // taken from the bytes without a copy of the line, which halves the time
     // a re-read under the lock keeps other copies waiting.
-    void readPlainRecord(QByteArrayView line, int lineNumber)
+    bool readPlainRecord(QByteArrayView line, int lineNumber)
     {
         const auto items = static_cast<int>(std::count(line.begin(), line.end(), ',') + 1);
         if (items != 4)
             failItemCount(lineNumber, items);
         std::array<QByteArrayView, 4> values;
         qsizetype start = 0;
+        qsizetype kept = 3; // the commas
         for (QByteArrayView& value : values) {
             qsizetype end = line.indexOf(',', start);
             if (end < 0)
                 end = line.size();
             value = withoutBlanks(line.sliced(start, end - start));
+            kept += value.size();
             start = end + 1;
         }
         RegisterRecord record;
-        if (m_keepRows) {
-            record.accountName = QString::fromLatin1(values[0]);
-            record.folderName = QString::fromLatin1(values[1]);
-        }
+        record.accountName = QString::fromLatin1(values[0]);
+        record.folderName = QString::fromLatin1(values[1]);
         record.className = sharedValue(values[2]);
         record.yearName = sharedValue(values[3]);
         addRecord(std::move(record), lineNumber);
+        return kept == line.size();
     }
 
     // A class or a year is named on many rows: each is made once and shared,
@@ -215,10 +229,6 @@ private:
 
     void addRecord(RegisterRecord&& record, int lineNumber)
     {
-        if (!m_keepRows) {
-            addDistinctValues(record, lineNumber);
-            return;
-        }
         m_register.rows.append(std::move(record));
         m_lines.push_back(lineNumber);
     }
@@ -286,8 +296,8 @@ private:
 
     QString m_path;
     QByteArrayView m_bytes;
+    qsizetype m_skipped; // the byte-order mark's bytes, if any
     bool m_ascii;
-    bool m_keepRows;
     std::optional<QString> m_limitProblem; // the first year or class too many
     std::vector<int> m_lines; // the line of each row, for a report
     QSet<QString> m_seenYears;
@@ -298,24 +308,17 @@ private:
 
 } // namespace
 
-ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path, RegisterRows rows)
+ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path)
 {
-    ShortcutRegister shortcuts = RegisterReader(bytes, path, rows).read();
+    ShortcutRegister shortcuts = RegisterReader(bytes, path).read();
     shortcuts.readFrom = bytes;
     return shortcuts;
 }
 
-ShortcutRegister loadRegister(const QString& appFolder, RegisterRows rows)
+ShortcutRegister loadRegister(const QString& appFolder)
 {
     const QString path = joinPath(appFolder, registerFileName);
-    return parseRegister(readSiteFile(path, QStringLiteral("register")), path, rows);
-}
-
-ShortcutRegister withRows(const ShortcutRegister& shortcuts, const QString& appFolder)
-{
-    if (shortcuts.rowsKept)
-        return shortcuts;
-    return parseRegister(shortcuts.readFrom, joinPath(appFolder, registerFileName));
+    return parseRegister(readSiteFile(path, QStringLiteral("register")), path);
 }
 
 ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister& known)
@@ -324,7 +327,7 @@ ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister
     const QByteArray bytes = readSiteFile(path, QStringLiteral("register"));
     // Nearly always nobody else has added anyone: the same bytes give the
     // same rows, and the other copies waiting for the lock wait less.
-    if (known.rowsKept && !known.readFrom.isEmpty() && bytes == known.readFrom)
+    if (!known.readFrom.isEmpty() && bytes == known.readFrom)
         return known;
     return parseRegister(bytes, path);
 }

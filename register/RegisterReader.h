@@ -8,11 +8,8 @@ namespace tk {
 
 // The register as `bytes` hold it, one student a line; `path` only names the
 // file in a report. Throws StartupError (register/SiteFiles.h).
-ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path,
-                               RegisterRows rows = RegisterRows::Now);
-ShortcutRegister loadRegister(const QString& appFolder, RegisterRows rows = RegisterRows::Now);
-// `shortcuts` with its rows, read from the very bytes it was read from.
-ShortcutRegister withRows(const ShortcutRegister& shortcuts, const QString& appFolder);
+ShortcutRegister parseRegister(const QByteArray& bytes, const QString& path);
+ShortcutRegister loadRegister(const QString& appFolder);
 // The register as it is now, under the lock: `known` itself when the file
 // still holds the bytes `known` was read from.
 ShortcutRegister reloadRegister(const QString& appFolder, const ShortcutRegister& known);

@@ -7,7 +7,6 @@
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
 namespace tk {
@@ -17,14 +16,6 @@ namespace {
 const QString byteOrderMark(QChar(0xFEFF));
 // The bytes of a UTF-8 byte-order mark, as a file read as Latin-1 holds them.
 const QString byteOrderMarkBytes = QStringLiteral("\u00EF\u00BB\u00BF");
-
-// A register read without its rows would be written back as if it held
-// nobody: no caller may get that far.
-void requireRows(const ShortcutRegister& shortcuts)
-{
-    if (!shortcuts.rowsKept)
-        throw std::logic_error("the register's rows were never read");
-}
 
 // A value that holds a comma must be quoted, or it would not read back as
 // one value. One that opens with what reads as a byte-order mark would lose
@@ -108,7 +99,7 @@ QString RegisterRecord::text() const
 
 namespace {
 
-// Where `newRecord` goes among `rows`: see insertionIndex().
+// Where `newRecord` goes among `rows`: see registerTextWith().
 template<typename Iterator, typename AccountOf>
 Iterator placeFor(Iterator begin, Iterator end, const RegisterRecord& newRecord,
                   AccountOf accountOf)
@@ -119,21 +110,28 @@ Iterator placeFor(Iterator begin, Iterator end, const RegisterRecord& newRecord,
     });
 }
 
-// The rows as they will stand, each new record inserted in turn as
-// insertRecord() would, held by address: the register is not copied.
-std::vector<const RegisterRecord*> rowsInOrder(const ShortcutRegister& shortcuts,
-                                               const QList<RegisterRecord>& newRecords)
+// A row as it will stand, held by address: the register is not copied.
+struct PlacedRow
 {
-    std::vector<const RegisterRecord*> rows;
+    const RegisterRecord* row;
+    const LineBytes* line; // where the row was read from; null for a new one
+};
+
+// The rows as they will stand (see registerTextWith()).
+std::vector<PlacedRow> rowsInOrder(const ShortcutRegister& shortcuts,
+                                   const QList<RegisterRecord>& newRecords)
+{
+    const bool linesKnown = shortcuts.lines.size() == shortcuts.rows.size();
+    std::vector<PlacedRow> rows;
     rows.reserve(size_t(shortcuts.rows.size() + newRecords.size()));
-    for (const RegisterRecord& row : shortcuts.rows)
-        rows.push_back(&row);
+    for (qsizetype i = 0; i < shortcuts.rows.size(); ++i)
+        rows.push_back({&shortcuts.rows[i], linesKnown ? &shortcuts.lines[i] : nullptr});
     for (const RegisterRecord& record : newRecords)
         rows.insert(placeFor(rows.begin(), rows.end(), record,
-                             [](const RegisterRecord* row) -> const QString& {
-                                 return row->accountName;
+                             [](const PlacedRow& placed) -> const QString& {
+                                 return placed.row->accountName;
                              }),
-                    &record);
+                    {&record, nullptr});
     return rows;
 }
 
@@ -151,8 +149,21 @@ public:
         m_bytes.reserve(expectedSize);
     }
 
+    // Lines that lie one after another where they were read are copied in
+    // one go: a register is nearly always all of them.
+    void copy(QByteArrayView line)
+    {
+        if (!m_copied.isEmpty() && m_copied.end() == line.begin()) {
+            m_copied = QByteArrayView(m_copied.begin(), line.end());
+            return;
+        }
+        flushCopied();
+        m_copied = line;
+    }
+
     void add(const RegisterRecord& row)
     {
+        flushCopied();
         m_line.resize(0); // keeps its room for the next line
         row.appendText(m_line);
         m_line += QLatin1String("\r\n");
@@ -162,42 +173,38 @@ public:
         m_bytes.truncate(end - m_bytes.constData());
     }
 
-    QByteArray take() { return std::move(m_bytes); }
+    QByteArray take()
+    {
+        flushCopied();
+        return std::move(m_bytes);
+    }
 
 private:
+    void flushCopied()
+    {
+        m_bytes.append(m_copied);
+        m_copied = {};
+    }
+
     QStringEncoder m_encoder;
     QString m_line;
     QByteArray m_bytes;
+    QByteArrayView m_copied;
 };
 
 } // namespace
 
-qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
-{
-    const auto& rows = shortcuts.rows;
-    return placeFor(rows.begin(), rows.end(), newRecord,
-                    [](const RegisterRecord& row) -> const QString& { return row.accountName; })
-        - rows.begin();
-}
-
-void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord)
-{
-    requireRows(shortcuts);
-    shortcuts.rows.insert(insertionIndex(shortcuts, newRecord), newRecord);
-    shortcuts.readFrom.clear();
-    if (!shortcuts.years.contains(newRecord.yearName))
-        shortcuts.years.append(newRecord.yearName);
-    if (!shortcuts.classes.contains(newRecord.className))
-        shortcuts.classes.append(newRecord.className);
-}
-
 QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords)
 {
-    requireRows(shortcuts);
     RegisterBytes bytes(shortcuts.encoding, textSizeOf(shortcuts.rows) + textSizeOf(newRecords));
-    for (const RegisterRecord* row : rowsInOrder(shortcuts, newRecords))
-        bytes.add(*row);
+    const QByteArrayView readFrom = shortcuts.readFrom;
+    for (const PlacedRow& placed : rowsInOrder(shortcuts, newRecords)) {
+        if (placed.line && placed.line->size > 0)
+            bytes.copy(readFrom.sliced(placed.line->start, placed.line->size));
+        else
+            bytes.add(*placed.row);
+    }
     return bytes.take();
 }
 
@@ -216,8 +223,8 @@ bool holdsRows(const QString& path)
     }
 }
 
-void replaceRegister(const QString& appFolder, const ShortcutRegister& current,
-                     const QByteArray& text)
+std::optional<NumberedFailure>
+replaceRegister(const QString& appFolder, const ShortcutRegister& current, const QByteArray& text)
 {
     const QString newPath = joinPath(appFolder, newRegisterFileName);
     const QString currentPath = joinPath(appFolder, registerFileName);
@@ -242,20 +249,21 @@ void replaceRegister(const QString& appFolder, const ShortcutRegister& current,
     try {
         files::syncFolder(appFolder);
     } catch (const NumberedFailure& failure) {
-        writeStandardError(QStringLiteral("The student is registered, but the folder %1 "
-                                          "could not be flushed to disk (error %2).")
-                               .arg(nativePath(appFolder), QString::number(failure.number())));
+        return failure;
     }
+    return std::nullopt;
 }
 
 } // namespace
 
 // `lock` is the caller's proof that it holds the lock while `current` is
 // still what is on disk.
-void updateRegister(const QString& appFolder, const ShortcutRegister& current,
-                    const QList<RegisterRecord>& newRecords, const RegisterLock& /*lock*/)
+std::optional<NumberedFailure> updateRegister(const QString& appFolder,
+                                              const ShortcutRegister& current,
+                                              const QList<RegisterRecord>& newRecords,
+                                              const RegisterLock& /*lock*/)
 {
-    replaceRegister(appFolder, current, registerTextWith(current, newRecords));
+    return replaceRegister(appFolder, current, registerTextWith(current, newRecords));
 }
 
 } // namespace tk

@@ -1,22 +1,21 @@
 #pragma once
 
+#include "platform/NumberedFailure.h"
 #include "register/ShortcutRegister.h"
 
 #include <QByteArray>
+
+#include <optional>
 
 namespace tk {
 
 class RegisterLock;
 
-// Where `newRecord` goes: before the first row whose upper-cased account name
-// does not sort before the new one's. Rows after it are not looked at, so an
-// unsorted register keeps its order.
-qsizetype insertionIndex(const ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
-// `shortcuts` as it reads back once `newRecord` has been written into it.
-void insertRecord(ShortcutRegister& shortcuts, const RegisterRecord& newRecord);
-
 // The register as it must be written: every row in normal form and in its
-// order, with each of `newRecords` inserted in turn. CR LF after every line.
+// order, with each of `newRecords` inserted in turn before the first row
+// whose upper-cased account name does not sort before its own (rows after it
+// are not looked at, so an unsorted register keeps its order). CR LF after
+// every line.
 QByteArray registerTextWith(const ShortcutRegister& shortcuts,
                             const QList<RegisterRecord>& newRecords);
 
@@ -25,8 +24,11 @@ QByteArray registerTextWith(const ShortcutRegister& shortcuts,
 // in one rewrite however many students are added. At every moment
 // tkshrtct.dat is a complete register, the old one or the new one. Throws
 // NumberedFailure until the new register is in place; after that the
-// students are registered, and what still fails goes to standard error.
-void updateRegister(const QString& appFolder, const ShortcutRegister& current,
-                    const QList<RegisterRecord>& newRecords, const RegisterLock& lock);
+// students are registered, and what still fails is returned for the caller
+// to tell the operator: only the caller knows who is watching.
+std::optional<NumberedFailure> updateRegister(const QString& appFolder,
+                                              const ShortcutRegister& current,
+                                              const QList<RegisterRecord>& newRecords,
+                                              const RegisterLock& lock);
 
 } // namespace tk

@@ -20,7 +20,6 @@ inline const QString lockFileName = QStringLiteral("tkshrtct.lck");
 
 struct SiteSettings
 {
-    QString title; // read and kept, used by nothing
     qint16 structureYear = 0;
 };
 
@@ -46,10 +45,12 @@ Q_DECLARE_TYPEINFO(tk::RegisterRecord, Q_RELOCATABLE_TYPE);
 
 namespace tk {
 
-// Whether a read keeps the rows, or checks every line as closely and keeps
-// only the years, classes, encoding and bytes: the window needs no row until
-// a student is created, and start-up pays for every page it touches.
-enum class RegisterRows { Now, WhenNeeded };
+// Where a row's line lies in the bytes it was read from, CR LF included.
+struct LineBytes
+{
+    qsizetype start = 0;
+    qsizetype size = 0; // 0: the line is not as a rewrite would write it
+};
 
 struct ShortcutRegister
 {
@@ -58,10 +59,12 @@ struct ShortcutRegister
     QStringList classes; // distinct classes, first-seen order
     TextEncoding encoding = TextEncoding::System;
     // The file's bytes as read, so that a read under the lock can tell that
-    // nothing changed; empty once the rows no longer match them.
+    // nothing changed.
     QByteArray readFrom;
-    // False when the rows were left unread (RegisterRows::WhenNeeded): see withRows().
-    bool rowsKept = true;
+    // One for each row, or none: a rewrite copies a line that is already in
+    // its written form rather than writing its row again, which was most of
+    // the program's own work in an update.
+    QList<LineBytes> lines;
 
     int rowCount() const { return static_cast<int>(rows.size()); }
 };

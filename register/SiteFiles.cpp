@@ -89,6 +89,7 @@ SiteSettings loadSettings(const QString& appFolder)
                                           "Save it as plain text (ANSI or UTF-8), for "
                                           "example: \"Intranet\",2026"));
     ListItemReader reader(itemText(bytes));
+    // The title is passed over: nothing shows it, but the year comes after it.
     const std::optional<QString> title = reader.readItem();
     const std::optional<QString> year = title ? reader.readItem() : std::nullopt;
     if (!year)
@@ -96,10 +97,7 @@ SiteSettings loadSettings(const QString& appFolder)
                            QStringLiteral("The settings file ends before the structure "
                                           "year.  It must hold a title and the year of "
                                           "the structure, for example: \"Intranet\",2026"));
-    const QByteArray titleBytes = trimBlanks(*title).toLatin1();
-    const QString titleText = isSystemText(titleBytes) ? decodeSystemText(titleBytes)
-                                                       : QString::fromLatin1(titleBytes);
-    return {titleText, structureYearFrom(*year, path)};
+    return {structureYearFrom(*year, path)};
 }
 
 QString SiteData::structureFolder() const
@@ -112,11 +110,11 @@ QString SiteData::masterFolder() const
     return joinPath(structureFolder(), QStringLiteral("masterstudent"));
 }
 
-SiteData loadSite(const QString& appFolder, RegisterRows rows)
+SiteData loadSite(const QString& appFolder)
 {
     const QString folder = QDir::fromNativeSeparators(appFolder);
     SiteSettings settings = loadSettings(folder);
-    return {folder, std::move(settings), loadRegister(folder, rows)};
+    return {folder, std::move(settings), loadRegister(folder)};
 }
 
 } // namespace tk

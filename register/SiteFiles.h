@@ -39,6 +39,6 @@ struct SiteData
     QString masterFolder() const;
 };
 
-SiteData loadSite(const QString& appFolder, RegisterRows rows = RegisterRows::Now);
+SiteData loadSite(const QString& appFolder);
 
 } // namespace tk

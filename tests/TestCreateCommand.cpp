@@ -59,7 +59,7 @@ private:
 void TestCreateCommand::init()
 {
     m_intranet = std::make_unique<Intranet>();
-    m_site = m_intranet->load(RegisterRows::WhenNeeded);
+    m_site = m_intranet->load();
     m_inputs = tktest::annaMaria();
     m_dialogs.clear();
 }

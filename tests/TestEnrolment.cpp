@@ -255,7 +255,9 @@ void TestEnrolment::aFailedSyncAfterTheRegisterIsReplacedIsStillASuccess()
 {
     // The register's folder is synced once, after its rename.
     faults::failOn(SystemCall::SyncFolder, EIO);
-    QCOMPARE(enrol({"Van der Berg|Anna Maria|7A"}).stop, Stop::None);
+    const EnrolmentResult result = enrol({"Van der Berg|Anna Maria|7A"});
+    QCOMPARE(result.stop, Stop::None);
+    QCOMPARE(result.afterRegistered->number, 57);
     QCOMPARE(m_intranet->load().shortcuts.rowCount(), 4);
 }
 

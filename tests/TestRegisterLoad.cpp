@@ -119,25 +119,21 @@ void TestRegisterLoad::integerItems()
 void TestRegisterLoad::settings_data()
 {
     QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QString>("title");
     QTest::addColumn<int>("structureYear");
-    QTest::newRow("one line") << QByteArray("\"Vesk College\",2026\r\n") << "Vesk College" << 2026;
-    QTest::newRow("two lines, no final line end") << QByteArray("Vesk\r\n2005") << "Vesk" << 2005;
-    QTest::newRow("further content ignored")
-        << QByteArray("Vesk,2005,junk\r\n\"unclosed") << "Vesk" << 2005;
-    QTest::newRow("lowest year") << QByteArray("Vesk,-32768\r\n") << "Vesk" << -32768;
-    QTest::newRow("highest year") << QByteArray("Vesk,32767\r\n") << "Vesk" << 32767;
+    QTest::newRow("one line") << QByteArray("\"Vesk College\",2026\r\n") << 2026;
+    QTest::newRow("two lines, no final line end") << QByteArray("Vesk\r\n2005") << 2005;
+    QTest::newRow("further content ignored") << QByteArray("Vesk,2005,junk\r\n\"unclosed") << 2005;
+    QTest::newRow("lowest year") << QByteArray("Vesk,-32768\r\n") << -32768;
+    QTest::newRow("highest year") << QByteArray("Vesk,32767\r\n") << 32767;
 }
 
 void TestRegisterLoad::settings()
 {
     QFETCH(QByteArray, ini);
-    QFETCH(QString, title);
     QFETCH(int, structureYear);
     Intranet intranet;
     tktest::writeFile(intranet.path("tkshrtct.ini"), ini);
     const SiteSettings settings = loadSettings(intranet.root());
-    QCOMPARE(settings.title, title);
     QCOMPARE(int(settings.structureYear), structureYear);
 }
 
@@ -185,12 +181,6 @@ void TestRegisterLoad::registerLayouts()
     QCOMPARE(shortcuts.rowCount(), rows.size());
     QCOMPARE(shortcuts.years, years);
     QCOMPARE(shortcuts.classes, classes);
-    const ShortcutRegister window = loadRegister(intranet.root(), RegisterRows::WhenNeeded);
-    QCOMPARE(window.years, years);
-    QCOMPARE(window.classes, classes);
-    QCOMPARE(withRows(window, intranet.root()).rowCount(), rows.size());
-    if (!window.rowsKept)
-        QVERIFY_THROWS_EXCEPTION(std::logic_error, registerTextWith(window, {}));
 }
 
 void TestRegisterLoad::filesThatStopStartUp_data()
@@ -249,15 +239,13 @@ void TestRegisterLoad::filesThatStopStartUp()
     QFETCH(QString, problem);
     Intranet intranet;
     tktest::writeFile(intranet.path(file), bytes);
-    for (const RegisterRows rows : {RegisterRows::Now, RegisterRows::WhenNeeded}) {
-        try {
-            intranet.load(rows);
-            QFAIL("the site loaded");
-        } catch (const StartupError& error) {
-            QCOMPARE(error.filePath(), intranet.path(file));
-            QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
-            QVERIFY(error.report().contains(QDir::toNativeSeparators(intranet.path(file))));
-        }
+    try {
+        intranet.load();
+        QFAIL("the site loaded");
+    } catch (const StartupError& error) {
+        QCOMPARE(error.filePath(), intranet.path(file));
+        QVERIFY2(error.problem().contains(problem), qPrintable(error.problem()));
+        QVERIFY(error.report().contains(QDir::toNativeSeparators(intranet.path(file))));
     }
 }
 
@@ -269,7 +257,6 @@ void TestRegisterLoad::rowLimit()
 
     intranet.writeRegister(tktest::registerOf(maxRegisterRows + 1, 10, 1));
     QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
-    QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root(), RegisterRows::WhenNeeded));
 }
 
 void TestRegisterLoad::yearAndClassLimits_data()
@@ -298,8 +285,6 @@ void TestRegisterLoad::yearAndClassLimits()
         QCOMPARE(shortcuts.years.size() * shortcuts.classes.size(), distinct);
     } else {
         QVERIFY_THROWS_EXCEPTION(StartupError, loadRegister(intranet.root()));
-        QVERIFY_THROWS_EXCEPTION(StartupError,
-                                 loadRegister(intranet.root(), RegisterRows::WhenNeeded));
     }
 }
 

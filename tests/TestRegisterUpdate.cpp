@@ -37,6 +37,8 @@ private slots:
     void cleanup() { faults::clear(); }
     void insertsInOrder_data();
     void insertsInOrder();
+    void linesCopiedAsReadAreWrittenAsTheirRows_data();
+    void linesCopiedAsReadAreWrittenAsTheirRows();
     void replacesTheRegisterKeepingOneGeneration_data();
     void replacesTheRegisterKeepingOneGeneration();
     void everyInterruptedStepLeavesACompleteRegister_data();
@@ -133,6 +135,31 @@ void TestRegisterUpdate::insertsInOrder()
         QCOMPARE(others.at(i), accounts.at(i) + ",f,c,y");
 }
 
+void TestRegisterUpdate::linesCopiedAsReadAreWrittenAsTheirRows_data()
+{
+    QTest::addColumn<QByteArray>("dat");
+    QTest::newRow("as written") << QByteArray("a,a_,7A,Y\r\nz,z_,7B,Y\r\n");
+    QTest::newRow("blanks around values") << QByteArray(" a ,a_, 7A,Y \r\nz , z_,7B ,Y\r\n");
+    QTest::newRow("lone LF, lone CR, no last line end")
+        << QByteArray("a,a_,7A,Y\nb,b_,7A,Y\rz,z_,7B,Y");
+    QTest::newRow("byte-order mark and blank lines")
+        << QByteArray("\xef\xbb\xbf"
+                      "a,a_,7A,Y\r\n\r\n  \r\nz,z_,7B,Y\r\n");
+    QTest::newRow("quoted values") << QByteArray("\"a\",\"a,_\",7A,Y\r\nz,z_,\"7B\",Y\r\n");
+    QTest::newRow("UTF-8") << QByteArray("\xc3\xa9 a,a_,7A,Y Z\r\nz,z_,7B,Y\r\n");
+    QTest::newRow("Latin-1") << QByteArray("\xe9,a_,7A,Y\r\nz,z_,7B,Y\r\n");
+}
+
+void TestRegisterUpdate::linesCopiedAsReadAreWrittenAsTheirRows()
+{
+    QFETCH(QByteArray, dat);
+    const ShortcutRegister read = parseRegister(dat, "tkshrtct.dat");
+    ShortcutRegister rowsOnly = read;
+    rowsOnly.lines.clear();
+    const QList<RegisterRecord> added{record("m"), record("Zz")};
+    QCOMPARE(registerTextWith(read, added), registerTextWith(rowsOnly, added));
+}
+
 void TestRegisterUpdate::replacesTheRegisterKeepingOneGeneration_data()
 {
     QTest::addColumn<QByteArray>("staleOld");
@@ -225,7 +252,13 @@ void TestRegisterUpdate::aFailedFolderSyncAfterTheRenameStillRegisters()
     // EINVAL: file systems without folder sync; EACCES: a folder that cannot be opened.
     for (const int error : {EIO, EINVAL, EACCES}) {
         faults::failOn(SystemCall::SyncFolder, error);
-        addUnderLock(intranet.root(), record("Kim Lee " + QString::number(error)));
+        const std::unique_ptr<RegisterLock> lock = RegisterLock::acquire(intranet.root());
+        QVERIFY(lock);
+        const std::optional<NumberedFailure> late = updateRegister(
+            intranet.root(), loadRegister(intranet.root()),
+            {record("Kim Lee " + QString::number(error))}, *lock);
+        QVERIFY(late);
+        QCOMPARE(late->systemError(), error);
     }
     QCOMPARE(loadRegister(intranet.root()).rowCount(), 6);
 }

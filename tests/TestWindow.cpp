@@ -414,7 +414,7 @@ private slots:
     void altCAnswersTheRealQuestionBox()
     {
         tktest::Intranet intranet;
-        QVERIFY(openWindow(intranet.load(RegisterRows::WhenNeeded), true));
+        QVERIFY(openWindow(intranet.load(), true));
         typeInto(m_givenNameEdit, QStringLiteral("Cara"));
         typeInto(m_surnameEdit, QStringLiteral("Dunn"));
         typeInto(m_yearCombo, QStringLiteral("Year 7"));

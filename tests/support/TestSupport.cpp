@@ -92,9 +92,9 @@ void Intranet::writeRegister(const QByteArray& bytes)
     writeFile(path("tkshrtct.dat"), bytes);
 }
 
-tk::SiteData Intranet::load(tk::RegisterRows rows) const
+tk::SiteData Intranet::load() const
 {
-    return tk::loadSite(root(), rows);
+    return tk::loadSite(root());
 }
 
 } // namespace tktest

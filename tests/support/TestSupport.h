@@ -53,7 +53,7 @@ public:
     QString masterFolder() const { return path(QStringLiteral("2026/masterstudent")); }
     QString classFolder(const QString& year, const QString& className) const;
     void writeRegister(const QByteArray& bytes);
-    tk::SiteData load(tk::RegisterRows rows = tk::RegisterRows::Now) const;
+    tk::SiteData load() const;
 
 private:
     QTemporaryDir m_dir;
