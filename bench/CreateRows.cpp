@@ -136,7 +136,7 @@ private:
         tk::Enrolment enrolment(m_siteData, {{0, studentFrom(inputs)}});
         const tk::EnrolmentResult result = enrolment.run();
         const double elapsed = millisecondsSince(start);
-        m_outputs << enrolment.enrollees().front().student.folder();
+        m_outputs << enrolment.enrolees().front().student.folder();
         if (result.stop != tk::EnrolmentResult::Stop::None
             || result.count(tk::StudentOutcome::Added) != 1)
             die(QStringLiteral("the enrolment did not add the student (stop %1)")

@@ -128,7 +128,7 @@ protected:
             complain(masterPageProblem(site, master) + QStringLiteral("\nNothing was changed."));
             return finish(ExitStatus::PageOrPath);
         }
-        Enrolment enrolment(site, enrollees(), Enrolment::Repeats::Skip);
+        Enrolment enrolment(site, enrolees(), Enrolment::Repeats::Skip);
         enrolment.setLinksClassPages(linksClassPages(site, m_options.linkClassPages));
         takeVerdicts(site, enrolment.check(site.shortcuts, true));
         m_linking = enrolment.linksClassPages();
@@ -254,16 +254,16 @@ private:
         return QString();
     }
 
-    QList<Enrollee> enrollees()
+    QList<Enrolee> enrolees()
     {
-        QList<Enrollee> enrollees;
+        QList<Enrolee> enrolees;
         for (qsizetype i = 0; i < m_entries.size(); ++i) {
             if (!m_entries[i].student)
                 continue;
-            enrollees.append({m_entries[i].line, *m_entries[i].student});
+            enrolees.append({m_entries[i].line, *m_entries[i].student});
             m_enrolled << i;
         }
-        return enrollees;
+        return enrolees;
     }
 
     void takeVerdicts(const SiteData& site, const QList<StudentReport>& verdicts)

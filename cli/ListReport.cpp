@@ -101,7 +101,7 @@ QString ListReport::begin(const SiteData& site, const QString& list)
     if (!QFileInfo(report.absolutePath()).isDir())
         return QStringLiteral("--report %1 cannot be made: the folder %2 does not exist.")
             .arg(shown, nativePath(report.absolutePath()));
-    if (const QString harm = harmTo(site, list); !harm.isEmpty())
+    if (QString harm = harmTo(site, list); !harm.isEmpty())
         return harm;
     m_partial = joinPath(report.absolutePath(),
                          QStringLiteral(".%1.%2.part")

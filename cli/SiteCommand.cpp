@@ -110,6 +110,8 @@ void SiteCommand::reportAftermath(const EnrolmentResult& result) const
 {
     if (result.leftovers.registered > 0 || result.leftovers.removed > 0)
         say(leftoversText(result.leftovers));
+    if (result.afterRegistered)
+        complain(afterRegisteredText(*result.afterRegistered));
     if (result.logLeft)
         complain(QStringLiteral("The change is made, but it could not be written to the log: %1")
                      .arg(failureText(*result.logLeft)));

@@ -120,6 +120,13 @@ QString lockedProblem(const SiteData& site, const QString& holder)
         .arg(lock, where);
 }
 
+QString afterRegisteredText(const FailureReport& failure)
+{
+    return QStringLiteral("The students are registered, but the folder %1 could not be flushed "
+                          "to disk (error %2): a power cut now could still lose them.")
+        .arg(nativePath(failure.path), QString::number(failure.number));
+}
+
 QString lockLeftText(const FailureReport& failure)
 {
     return QStringLiteral("The lock file %1 could not be removed (error %2), so every other copy "

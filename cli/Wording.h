@@ -27,6 +27,7 @@ QString folderExistsProblem(const Student& student);
 QString blankProblem(const StudentInputs& typed, bool fromList);
 QString lockedProblem(const SiteData& site, const QString& holder);
 QString lockLeftText(const FailureReport& failure);
+QString afterRegisteredText(const FailureReport& failure);
 QString registerChangedProblem(const QString& problem);
 // Why an enrolment stopped, in a sentence or two; empty when it did not.
 QString stopText(const SiteData& site, const EnrolmentResult& result);

@@ -37,7 +37,7 @@ QByteArray csvLine(const QStringList& fields)
 QString operatorLogin()
 {
     for (const char* name : {"USERNAME", "USER", "LOGNAME"})
-        if (const QString login = qEnvironmentVariable(name); !login.isEmpty())
+        if (QString login = qEnvironmentVariable(name); !login.isEmpty())
             return login;
 #ifdef Q_OS_UNIX
     // A service or a remote command may run with none of them set.

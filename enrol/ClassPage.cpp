@@ -340,7 +340,7 @@ QString folderOf(const QString& address)
     if (path.startsWith(QLatin1String("./")))
         path = path.mid(2);
     const qsizetype slash = path.indexOf(QLatin1Char('/'));
-    const QString first = path.left(slash);
+    QString first = path.left(slash);
     if (slash <= 0 || first == QLatin1String("..") || first == QLatin1String(".")
         || first.contains(QLatin1Char(':')) || first.contains(QLatin1Char('\\'))
         || first.contains(QLatin1Char('?')) || first.contains(QLatin1Char('#')))

@@ -71,20 +71,20 @@ std::optional<FailureReport> failureOf(Step step)
     }
 }
 
-QStringList distinctClassFolders(const QList<Enrollee>& enrollees)
+QStringList distinctClassFolders(const QList<Enrolee>& enrolees)
 {
     QStringList folders;
-    for (const Enrollee& enrollee : enrollees)
-        if (!folders.contains(enrollee.student.classFolder()))
-            folders << enrollee.student.classFolder();
+    for (const Enrolee& enrolee : enrolees)
+        if (!folders.contains(enrolee.student.classFolder()))
+            folders << enrolee.student.classFolder();
     return folders;
 }
 
 } // namespace
 
-Enrolment::Enrolment(const SiteData& site, QList<Enrollee> enrollees, Repeats repeats)
+Enrolment::Enrolment(const SiteData& site, QList<Enrolee> enrolees, Repeats repeats)
     : m_site(site)
-    , m_enrollees(std::move(enrollees))
+    , m_enrolees(std::move(enrolees))
     , m_repeats(repeats)
 {
 }
@@ -121,12 +121,12 @@ PageStudent pageStudentOf(const Student& student)
 namespace {
 
 // The students of each class page, in the order of each page's first.
-QList<std::pair<QString, QList<qsizetype>>> byClassPage(const QList<Enrollee>& enrollees,
+QList<std::pair<QString, QList<qsizetype>>> byClassPage(const QList<Enrolee>& enrolees,
                                                         const QList<qsizetype>& which)
 {
     QList<std::pair<QString, QList<qsizetype>>> pages;
     for (const qsizetype i : which) {
-        const QString& folder = enrollees.at(i).student.classFolder();
+        const QString& folder = enrolees.at(i).student.classFolder();
         auto page = std::find_if(pages.begin(), pages.end(),
                                  [&](const auto& p) { return p.first == folder; });
         if (page == pages.end())
@@ -136,11 +136,11 @@ QList<std::pair<QString, QList<qsizetype>>> byClassPage(const QList<Enrollee>& e
     return pages;
 }
 
-QList<PageStudent> pageStudents(const QList<Enrollee>& enrollees, const QList<qsizetype>& which)
+QList<PageStudent> pageStudents(const QList<Enrolee>& enrolees, const QList<qsizetype>& which)
 {
     QList<PageStudent> students;
     for (const qsizetype i : which)
-        students << pageStudentOf(enrollees.at(i).student);
+        students << pageStudentOf(enrolees.at(i).student);
     return students;
 }
 
@@ -149,8 +149,8 @@ QList<PageStudent> pageStudents(const QList<Enrollee>& enrollees, const QList<qs
 QList<ClassPageLinks> Enrolment::plannedClassPages(const QList<qsizetype>& students) const
 {
     QList<ClassPageLinks> pages;
-    for (const auto& [classFolder, which] : byClassPage(m_enrollees, students))
-        pages << plannedLinks(classFolder, pageStudents(m_enrollees, which), which);
+    for (const auto& [classFolder, which] : byClassPage(m_enrolees, students))
+        pages << plannedLinks(classFolder, pageStudents(m_enrolees, which), which);
     return pages;
 }
 
@@ -159,9 +159,9 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
     RegisterCheck registerCheck(current);
     QHash<QString, PageState> classPages;
     QList<StudentReport> reports;
-    reports.reserve(m_enrollees.size());
-    for (const Enrollee& enrollee : m_enrollees) {
-        const Student& student = enrollee.student;
+    reports.reserve(m_enrolees.size());
+    for (const Enrolee& enrolee : m_enrolees) {
+        const Student& student = enrolee.student;
         if (m_repeats == Repeats::Skip && registerCheck.rowNaming(student)
             && files::nameExists(student.folder())) {
             reports.append({StudentOutcome::AlreadyAdded, {}, {}});
@@ -171,7 +171,7 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
         if (pathsAreLimited)
             refusal = refusals::ofPathLength(student, templateDepth());
         if (!refusal)
-            refusal = registerCheck.refusalFor(student, enrollee.line);
+            refusal = registerCheck.refusalFor(student, enrolee.line);
         if (refusal) {
             reports.append({StudentOutcome::Refused, *refusal, {}});
             continue;
@@ -204,7 +204,7 @@ public:
         , m_site(enrolment.site())
         , m_progress(progress)
     {
-        m_result.students.resize(enrolment.enrollees().size());
+        m_result.students.resize(enrolment.enrolees().size());
     }
 
     EnrolmentResult go()
@@ -217,7 +217,7 @@ public:
 private:
     using Stop = EnrolmentResult::Stop;
 
-    const Student& student(qsizetype i) const { return m_enrolment.enrollees().at(i).student; }
+    const Student& student(qsizetype i) const { return m_enrolment.enrolees().at(i).student; }
 
     void stop(Stop why, const std::optional<FailureReport>& failure = std::nullopt)
     {
@@ -251,7 +251,7 @@ private:
             fail(FailureReport::of(failure), Stop::MasterMissing);
             return false;
         }
-        for (const QString& classFolder : distinctClassFolders(m_enrolment.enrollees())) {
+        for (const QString& classFolder : distinctClassFolders(m_enrolment.enrolees())) {
             bool sound = true;
             if (auto failure = failureOf([&] { sound = pageLooksSound(classFolder); })) {
                 fail(*failure);
@@ -475,10 +475,10 @@ private:
     {
         if (!m_enrolment.linksClassPages())
             return;
-        for (const auto& [classFolder, which] : byClassPage(m_enrolment.enrollees(), placed)) {
+        for (const auto& [classFolder, which] : byClassPage(m_enrolment.enrolees(), placed)) {
             QByteArray before;
             const ClassPageLinks links = linkClassPage(classFolder,
-                                                       pageStudents(m_enrolment.enrollees(), which),
+                                                       pageStudents(m_enrolment.enrolees(), which),
                                                        which, &before);
             m_result.classPages << links;
             if (!links.linked().isEmpty())

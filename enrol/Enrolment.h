@@ -15,7 +15,7 @@ namespace tk {
 class NumberedFailure;
 
 // One student to enrol, and the line of the list it came from (0: none).
-struct Enrollee
+struct Enrolee
 {
     int line = 0;
     Student student;
@@ -126,10 +126,10 @@ public:
         Skip, // ... is skipped when its folder is there, so a list can run again
     };
 
-    Enrolment(const SiteData& site, QList<Enrollee> enrollees, Repeats repeats = Repeats::Refuse);
+    Enrolment(const SiteData& site, QList<Enrolee> enrolees, Repeats repeats = Repeats::Refuse);
 
     const SiteData& site() const { return m_site; }
-    const QList<Enrollee>& enrollees() const { return m_enrollees; }
+    const QList<Enrolee>& enrolees() const { return m_enrolees; }
 
     // What each student would come to against `current`, in order, counting
     // the students before it. With `lookOnDisk`, the class pages and the
@@ -144,7 +144,7 @@ public:
     // once the folder is in place and before the register names the student.
     void setLinksClassPages(bool on) { m_linksClassPages = on; }
     bool linksClassPages() const { return m_linksClassPages; }
-    // What linking the given students (numbered as enrollees() is) would do
+    // What linking the given students (numbered as enrolees() is) would do
     // to their class pages as they are now; writes nothing.
     QList<ClassPageLinks> plannedClassPages(const QList<qsizetype>& students) const;
 
@@ -154,7 +154,7 @@ private:
     qsizetype templateDepth() const;
 
     const SiteData& m_site;
-    QList<Enrollee> m_enrollees;
+    QList<Enrolee> m_enrolees;
     Repeats m_repeats;
     bool m_linksClassPages = false;
     mutable std::optional<qsizetype> m_templateDepth;

@@ -62,6 +62,13 @@ CreateCommand::Outcome CreateCommand::report(const EnrolmentResult& result, cons
                        messages::leftovers(result.leftovers.registered, result.leftovers.removed),
                        MessageStyle::Information);
     const Outcome outcome = reportStop(result, student, classText);
+    // The student is added: the window's texts stay as they are, and whoever
+    // started it from a console reads this there.
+    if (result.afterRegistered)
+        writeStandardError(QStringLiteral("The student is registered, but the folder %1 could not "
+                                          "be flushed to disk (error %2).\n")
+                               .arg(nativePath(result.afterRegistered->path),
+                                    QString::number(result.afterRegistered->number)));
     if (result.logLeft)
         m_dialogs.show(messages::concernTitle,
                        messages::logNotWritten(joinPath(m_site.appFolder, changeLogFileName)),

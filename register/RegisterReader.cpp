@@ -1,5 +1,7 @@
 #include "register/RegisterReader.h"
 
+#include "platform/TextScan.h"
+
 #include "platform/FileServices.h"
 #include "register/ListItemReader.h"
 #include "register/SiteFiles.h"
@@ -58,11 +60,12 @@ public:
         reserveRows();
         int lineNumber = 0;
         int rowCount = 0;
+        LineEnds<QByteArrayView> lineEnds(m_bytes);
         for (qsizetype start = 0; start < m_bytes.size();) {
-            const qsizetype end = lineEndFrom(start);
+            const qsizetype end = lineEnds.from(start);
             ++lineNumber;
             const QByteArrayView line = m_bytes.sliced(start, end - start);
-            if (!isBlankLine(line)) {
+            if (!withoutBlanks(line).isEmpty()) {
                 if (rowCount == maxRegisterRows)
                     fail(QStringLiteral("The register holds more than %1 students (student %2 is "
                                         "on line %3).  This utility can read at most %1.")
@@ -70,12 +73,12 @@ public:
                                   QString::number(lineNumber)));
                 const bool valuesAsWritten = readRecord(line, lineNumber);
                 ++rowCount;
-                const qsizetype size = end - start + lineEndLength(end);
+                const qsizetype size = end - start + lineEndLength(m_bytes, end);
                 const bool asWritten = valuesAsWritten
                     && isWrittenForm(m_bytes.sliced(start, size));
                 m_register.lines.append({m_skipped + start, asWritten ? size : qsizetype(0)});
             }
-            start = end + lineEndLength(end);
+            start = end + lineEndLength(m_bytes, end);
         }
         decideEncoding();
         for (qsizetype i = 0; i < m_register.rows.size(); ++i)
@@ -90,11 +93,6 @@ private:
     static bool hasHighBytes(QByteArrayView bytes)
     {
         return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; });
-    }
-
-    static bool isBlankLine(QByteArrayView line)
-    {
-        return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
     }
 
     // Whether a rewrite would write the row of a line whose values are as
@@ -121,31 +119,6 @@ private:
     static std::array<QString*, 4> fieldsOf(RegisterRecord& row)
     {
         return {&row.accountName, &row.folderName, &row.className, &row.yearName};
-    }
-
-    qsizetype lineEndFrom(qsizetype start) const
-    {
-        const auto end = std::find_if(m_bytes.begin() + start, m_bytes.end(),
-                                      [](char c) { return c == '\r' || c == '\n'; });
-        return end - m_bytes.begin();
-    }
-
-    qsizetype lineEndLength(qsizetype end) const
-    {
-        if (end >= m_bytes.size())
-            return 0;
-        const bool crLf = m_bytes[end] == '\r' && end + 1 < m_bytes.size()
-            && m_bytes[end + 1] == '\n';
-        return crLf ? 2 : 1;
-    }
-
-    static QByteArrayView withoutBlanks(QByteArrayView value)
-    {
-        while (value.startsWith(' '))
-            value = value.sliced(1);
-        while (value.endsWith(' '))
-            value.chop(1);
-        return value;
     }
 
     // The values stay Latin-1 stand-ins until the encoding is known. True

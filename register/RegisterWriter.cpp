@@ -2,6 +2,7 @@
 
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/TextScan.h"
 #include "register/RegisterLock.h"
 
 #include <QStringEncoder>
@@ -217,7 +218,7 @@ bool holdsRows(const QString& path)
     try {
         const QByteArray bytes = files::readWholeFile(path);
         return std::any_of(bytes.begin(), bytes.end(),
-                           [](char c) { return c != ' ' && c != '\r' && c != '\n'; });
+                           [](char c) { return c != ' ' && !isLineEnd(c); });
     } catch (const NumberedFailure&) {
         return false;
     }

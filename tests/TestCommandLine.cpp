@@ -219,6 +219,10 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
            "tkaddstudent waits for it: delete it.\n";
     QTest::newRow("1: no such folder")
         << "no such folder" << 1 << "The folder %7, which --intranet names, does not exist.\n";
+    QTest::newRow("0: added, the register's folder not flushed")
+        << "register not flushed" << 0
+        << "The students are registered, but the folder %8 could not be flushed to disk (error "
+           "57): a power cut now could still lose them.\n";
     QTest::newRow("1: no settings")
         << "no settings" << 1
         << "The folder %8, which --intranet names, holds no tkshrtct.ini: name the intranet's "
@@ -297,6 +301,8 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         QDir().mkpath(m_intranet->path("2026/Year 7/7A/vanderberg_annamaria"));
     if (setUp == "locked")
         tktest::writeFile(m_intranet->path("tkshrtct.lck"), "another copy");
+    if (setUp == "register not flushed")
+        faults::failOn(SystemCall::SyncFolder, EIO);
     if (setUp == "lock stays")
         faults::failAlways(SystemCall::Remove, EACCES, "tkshrtct.lck");
     if (setUp.contains("disk full"))

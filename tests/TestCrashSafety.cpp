@@ -324,7 +324,7 @@ void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun()
         "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n"
         "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n");
     const auto enrol = [&](const SiteData& site) {
-        QList<Enrollee> list;
+        QList<Enrolee> list;
         for (const QString& row : students) {
             const QStringList f = row.split('|');
             StudentInputs typed = tktest::annaMaria();

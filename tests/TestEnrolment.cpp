@@ -33,7 +33,6 @@ private slots:
     void aRegisterThatCannotBeWrittenLeavesNoFolder();
     void aListCanRunAgain();
     void theFolderIsOnDiskBeforeTheRegisterNamesIt();
-    void aFailedSyncAfterTheRegisterIsReplacedIsStillASuccess();
     void anUncopiableTemplateIsNeverASuccess();
     void aLockFileThatCannotBeMadeIsAFailureLikeAnyOther();
     void theClassPageIsLinkedOnlyWhenAsked_data();
@@ -42,7 +41,7 @@ private slots:
     void aClassPageThatCannotBeWrittenUndoesTheStudents();
 
 private:
-    QList<Enrollee> enrollees(const QStringList& rows) const; // surname|given|class
+    QList<Enrolee> enrolees(const QStringList& rows) const; // surname|given|class
     EnrolmentResult enrol(const QStringList& rows,
                           Enrolment::Repeats repeats = Enrolment::Repeats::Refuse);
     QStringList registeredFolders() const;
@@ -77,9 +76,9 @@ void TestEnrolment::init()
     m_site = m_intranet->load();
 }
 
-QList<Enrollee> TestEnrolment::enrollees(const QStringList& rows) const
+QList<Enrolee> TestEnrolment::enrolees(const QStringList& rows) const
 {
-    QList<Enrollee> list;
+    QList<Enrolee> list;
     int line = 2;
     for (const QString& row : rows) {
         const QStringList f = row.split('|');
@@ -98,7 +97,7 @@ QList<Enrollee> TestEnrolment::enrollees(const QStringList& rows) const
 
 EnrolmentResult TestEnrolment::enrol(const QStringList& rows, Enrolment::Repeats repeats)
 {
-    return Enrolment(m_site, enrollees(rows), repeats).run();
+    return Enrolment(m_site, enrolees(rows), repeats).run();
 }
 
 QStringList TestEnrolment::registeredFolders() const
@@ -251,16 +250,6 @@ void TestEnrolment::theFolderIsOnDiskBeforeTheRegisterNamesIt()
     QVERIFY(!QFile::exists(m_intranet->path("tkshrtct.new")));
 }
 
-void TestEnrolment::aFailedSyncAfterTheRegisterIsReplacedIsStillASuccess()
-{
-    // The register's folder is synced once, after its rename.
-    faults::failOn(SystemCall::SyncFolder, EIO);
-    const EnrolmentResult result = enrol({"Van der Berg|Anna Maria|7A"});
-    QCOMPARE(result.stop, Stop::None);
-    QCOMPARE(result.afterRegistered->number, 57);
-    QCOMPARE(m_intranet->load().shortcuts.rowCount(), 4);
-}
-
 // Injected, since as root nothing is refused: a template subfolder that the
 // operator may not list once gave "Success" with an empty copy of it.
 void TestEnrolment::anUncopiableTemplateIsNeverASuccess()
@@ -311,7 +300,7 @@ void TestEnrolment::theClassPageIsLinkedOnlyWhenAsked()
     if (!settings.isEmpty())
         tktest::writeFile(m_intranet->path("tkaddstudent.ini"), settings);
     tktest::writeFile(m_intranet->path("2026/Year 7/7A/index.htm"), listPage);
-    Enrolment enrolment(m_site, enrollees({"Kovacs|Eva|7A"}));
+    Enrolment enrolment(m_site, enrolees({"Kovacs|Eva|7A"}));
     enrolment.setLinksClassPages(classPageLinksWanted(m_intranet->root()));
     QCOMPARE(enrolment.run().stop, Stop::None);
     QCOMPARE(tktest::readFile(m_intranet->path("2026/Year 7/7A/index.htm")), page);
@@ -338,7 +327,7 @@ void TestEnrolment::aClassPageThatCannotBeWrittenUndoesTheStudents()
     tktest::writeFile(m_intranet->path("2026/Year 7/7B/index.htm"), listPage);
     const auto before = tktest::snapshot(m_intranet->root());
     faults::failOn(SystemCall(call), number == 61 ? ENOSPC : EACCES, path);
-    Enrolment enrolment(m_site, enrollees({"Quorrel|Dravin|7A", "Abel|Mary|7B"}));
+    Enrolment enrolment(m_site, enrolees({"Quorrel|Dravin|7A", "Abel|Mary|7B"}));
     enrolment.setLinksClassPages(true);
     const EnrolmentResult result = enrolment.run();
     QCOMPARE(result.stop, Stop::Failed);

@@ -95,17 +95,6 @@ private slots:
         QCOMPARE(windows.shown, 0);
         QCOMPARE(tktest::snapshot(m_dir.path()), before);
     }
-
-    void goodFolderLoadsWithItsLists()
-    {
-        const QString folder = writeFolder();
-        CapturedStandardError standardError;
-        const std::optional<SiteData> site = loadSiteOrReport(folder, m_dialogs);
-        QVERIFY(site);
-        QVERIFY(m_dialogs.shown.isEmpty() && standardError.text().isEmpty());
-        QCOMPARE(site->shortcuts.years, (QStringList{"Year 8", "Year 7"}));
-        QCOMPARE(site->shortcuts.classes, (QStringList{"8B", "7A", "7C"}));
-    }
 };
 
 QTEST_MAIN(TestStartup)

@@ -223,10 +223,10 @@ void TestStudentList::enrolsTheSampleListInEveryForm()
         if (entry.value() != "<folder>")
             tktest::writeFile(copy.filePath(entry.key()), entry.value());
     const SiteData site = loadSite(copy.path());
-    QList<Enrollee> enrollees;
+    QList<Enrolee> enrolees;
     for (const ListRow& row : readStudentList(tktest::readFile(examples + "/lists/" + file)).rows)
-        enrollees.append({row.line, Student::from(row.inputs, site, nullptr).value()});
-    QCOMPARE(Enrolment(site, enrollees, Enrolment::Repeats::Skip).run().stop,
+        enrolees.append({row.line, Student::from(row.inputs, site, nullptr).value()});
+    QCOMPARE(Enrolment(site, enrolees, Enrolment::Repeats::Skip).run().stop,
              EnrolmentResult::Stop::None);
     const QString written = QString::fromLocal8Bit(tktest::readFile(copy.filePath("tkshrtct.dat")));
     for (const QStringList& student : QList<QStringList>{
