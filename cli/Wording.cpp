@@ -212,7 +212,7 @@ QString foldersLeftText(const QStringList& folders)
 QString leftoversText(const Leftovers& leftovers)
 {
     return QStringLiteral("An earlier run was stopped part way; this one finished its work: %1 "
-                          "student%2 registered, %3 half-made folder%4 removed.")
+                          "student%2 registered, %3 folder%4 it had not put in place removed.")
         .arg(leftovers.registered)
         .arg(leftovers.registered == 1 ? QString() : QStringLiteral("s"))
         .arg(leftovers.removed)

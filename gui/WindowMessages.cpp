@@ -169,8 +169,9 @@ QString logNotWritten(const QString& logPath)
 
 QString leftovers(qsizetype registered, qsizetype removed)
 {
-    return QStringLiteral("An earlier Create was stopped part way, and this one finished its "
-                          "work: %1 student(s) registered, %2 half-made folder(s) removed.")
+    return QStringLiteral(
+               "An earlier Create was stopped part way, and this one finished its "
+               "work: %1 student(s) registered, %2 folder(s) it had not put in place removed.")
         .arg(registered)
         .arg(removed);
 }

@@ -223,6 +223,10 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
         << "register not flushed" << 0
         << "The students are registered, but the folder %8 could not be flushed to disk (error "
            "57): a power cut now could still lose them.\n";
+    QTest::newRow("0: added, after finishing a stopped run's work")
+        << "left by a stopped run" << 0
+        << "An earlier run was stopped part way; this one finished its work: 0 students "
+           "registered, 1 folder it had not put in place removed.\n";
     QTest::newRow("1: no settings")
         << "no settings" << 1
         << "The folder %8, which --intranet names, holds no tkshrtct.ini: name the intranet's "
@@ -301,6 +305,11 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
         QDir().mkpath(m_intranet->path("2026/Year 7/7A/vanderberg_annamaria"));
     if (setUp == "locked")
         tktest::writeFile(m_intranet->path("tkshrtct.lck"), "another copy");
+    if (setUp == "left by a stopped run") {
+        tktest::writeFile(m_intranet->path("2026/Year 7/7B/lee_jo.~k3f9z1/index.htm"), "Jo Lee");
+        tktest::writeFile(m_intranet->path("tkshrtct.jnl"),
+                          "lee_jo.~k3f9z1,Lee Jo,lee_jo,7B,Year 7\r\n");
+    }
     if (setUp == "register not flushed")
         faults::failOn(SystemCall::SyncFolder, EIO);
     if (setUp == "lock stays")
@@ -336,6 +345,8 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened()
     QVERIFY2(tktest::withoutRandomPart(m_out + m_err).contains(said), qPrintable(m_out + m_err));
     if (status != 0 && status != 5)
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
+    if (setUp == "left by a stopped run")
+        QVERIFY(!QFileInfo::exists(m_intranet->path("2026/Year 7/7B/lee_jo.~k3f9z1")));
     if (status == 6 && setUp == "disk full")
         QVERIFY(!QFileInfo::exists(m_intranet->path("2026/Year 7/7A/vanderberg_annamaria")));
 }
