@@ -114,7 +114,7 @@ SiteData loadSite(const QString& appFolder)
 {
     const QString folder = QDir::fromNativeSeparators(appFolder);
     SiteSettings settings = loadSettings(folder);
-    return {folder, std::move(settings), loadRegister(folder)};
+    return {folder, settings, loadRegister(folder)};
 }
 
 } // namespace tk
