@@ -271,13 +271,17 @@ void File::write(QByteArrayView bytes)
 #ifdef __linux__
 bool File::copyRestInKernel(File& target)
 {
-    constexpr size_t chunk = size_t(1) << 30; // the kernel caps a call near 2 GiB anyway
-    for (bool first = true;; first = false) {
+    // Up to the length at the start: one call for most files, where a call
+    // that finds the end would cost another (on a share, another round trip).
+    qint64 left = sizeHint();
+    if (left <= 0)
+        return false; // empty, or a length the file system does not know: a read tells
+    for (bool first = true; left > 0; first = false) {
         ssize_t copied = 0;
         const int error = checkedCall(SystemCall::CopyData, target.m_path, [&] {
             do {
                 copied = ::copy_file_range(m_descriptor, nullptr, target.m_descriptor, nullptr,
-                                           chunk, 0);
+                                           static_cast<size_t>(left), 0);
             } while (copied < 0 && errno == EINTR);
             return copied >= 0;
         });
@@ -292,13 +296,15 @@ bool File::copyRestInKernel(File& target)
         case ENOSYS:
             return false;
         default:
-            raiseFailure(error, QStringLiteral("Copy file"), target.m_path);
+            // Told as a write of the copy, as when the bytes went through here.
+            raiseFailure(error, QStringLiteral("Write file"), target.m_path);
         }
-        // Some file systems answer 0 at once for a file that has bytes: only
-        // a read can tell such a file from an empty one.
+        // Some file systems answer 0 at once for a file that has bytes.
         if (copied == 0)
             return !first;
+        left -= copied;
     }
+    return true;
 }
 #endif
 

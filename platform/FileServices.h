@@ -49,10 +49,11 @@ public:
     // Every byte, or a failure.
     void write(QByteArrayView bytes);
 #ifdef __linux__
-    // Has the kernel copy the rest of this file to `target`, so that the bytes
-    // never pass through this process, and on a network share never cross the
-    // network: the server copies. False when the file system cannot; both
-    // files are then left at the offsets where a read-and-write copy goes on.
+    // Has the kernel copy the rest of this file (up to the length it has now)
+    // to `target`, so that the bytes never pass through this process, and on
+    // a network share never cross the network: the server copies. False when
+    // the file system cannot; both files are then left at the offsets where a
+    // read-and-write copy goes on.
     bool copyRestInKernel(File& target);
 #endif
     // Nothing written (for a folder: no entry made in it) is sure to be on
