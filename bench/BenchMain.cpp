@@ -30,8 +30,8 @@ constexpr double agreement = 0.10;
                  "               [--register-pairs N] [--list-pairs N]\n"
                  "               [--passes 1|2]\n"
                  "               [--only GROUP,...] [--keep-caches]\n"
-                 "groups: register homepage startup create-a create-b create-c create-d batch "
-                 "(create: every create-)\n"
+                 "groups: register homepage startup create-a create-b create-c create-d bytes "
+                 "batch (create: every create-)\n"
                  "exit status with --passes 2: 0 when every row met its goal in both passes and "
                  "its two ratios agree within 10%%, else 1\n");
     std::exit(2);
@@ -97,6 +97,7 @@ void runTable(const bench::Options& options)
         {"create-b", [&] { bench::createRow(options, 'b'); }},
         {"create-c", [&] { bench::createRow(options, 'c'); }},
         {"create-d", [&] { bench::createRow(options, 'd'); }},
+        {"bytes", [&] { bench::bytesRow(options); }},
         {"batch", [&] { bench::batchRow(options); }},
     };
     for (const auto& [group, run] : rows)

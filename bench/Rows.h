@@ -48,5 +48,7 @@ void homePageRows(const Options& options);
 // `tier`: 'a' to 'd', 1 MB to 1 GB.
 void createRow(const Options& options, char tier);
 void batchRow(const Options& options);
+// The template's bytes that one Create passes through the process, against cp -r.
+void bytesRow(const Options& options);
 
 } // namespace bench

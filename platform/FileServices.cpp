@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include <fcntl.h>
@@ -266,6 +268,46 @@ void File::write(QByteArrayView bytes)
     }
 }
 
+#ifdef __linux__
+bool File::copyRestInKernel(File& target)
+{
+    // Up to the length at the start: one call for most files, where a call
+    // that finds the end would cost another (on a share, another round trip).
+    qint64 left = sizeHint();
+    if (left <= 0)
+        return false; // empty, or a length the file system does not know: a read tells
+    for (bool first = true; left > 0; first = false) {
+        ssize_t copied = 0;
+        const int error = checkedCall(SystemCall::CopyData, target.m_path, [&] {
+            do {
+                copied = ::copy_file_range(m_descriptor, nullptr, target.m_descriptor, nullptr,
+                                           static_cast<size_t>(left), 0);
+            } while (copied < 0 && errno == EINTR);
+            return copied >= 0;
+        });
+        switch (error) {
+        case 0:
+            break;
+        // No such copy on this file system or between these two; a refused
+        // call moves neither offset.
+        case EXDEV:
+        case EINVAL:
+        case EOPNOTSUPP:
+        case ENOSYS:
+            return false;
+        default:
+            // Told as a write of the copy, as when the bytes went through here.
+            raiseFailure(error, QStringLiteral("Write file"), target.m_path);
+        }
+        // Some file systems answer 0 at once for a file that has bytes.
+        if (copied == 0)
+            return !first;
+        left -= copied;
+    }
+    return true;
+}
+#endif
+
 void File::sync()
 {
     const bool folder = m_mode == Mode::Folder;
@@ -420,23 +462,134 @@ bool moveUnlessTaken(const QString& from, const QString& to)
     return true;
 }
 
-void copyFile(const QString& from, const QString& to, bool syncIt)
+namespace {
+
+#ifdef _WIN32
+struct FlushOnceCopied
+{
+    QString path;
+    int error = 0;
+    bool done = false;
+};
+
+// CopyFileExW reports its progress with the copy's own handle: a flush through
+// it is one round trip to the server, where opening the copy again to flush it
+// would be three (open, flush, close).
+DWORD CALLBACK flushOnceCopied(LARGE_INTEGER totalSize, LARGE_INTEGER totalCopied,
+                               LARGE_INTEGER /*streamSize*/, LARGE_INTEGER /*streamCopied*/,
+                               DWORD /*stream*/, DWORD reason, HANDLE /*source*/, HANDLE target,
+                               LPVOID data)
+{
+    auto* flush = static_cast<FlushOnceCopied*>(data);
+    // An empty file has no chunk to report, only the start of its stream.
+    const bool copied = totalCopied.QuadPart == totalSize.QuadPart
+        && (reason == CALLBACK_CHUNK_FINISHED || totalSize.QuadPart == 0);
+    if (flush->done || !copied)
+        return PROGRESS_CONTINUE;
+    flush->error = checkedCall(SystemCall::Sync, flush->path, [&] {
+        if (FlushFileBuffers(target))
+            return true;
+        errno = errnoForWindowsError(GetLastError());
+        return false;
+    });
+    flush->done = flush->error == 0;
+    // Cancelled, CopyFileExW deletes the copy it made.
+    return flush->done ? PROGRESS_CONTINUE : PROGRESS_CANCEL;
+}
+
+int windowsCall(SystemCall op, const QString& path, const std::function<bool()>& call)
+{
+    return checkedCall(op, path, [&] {
+        if (call())
+            return true;
+        errno = errnoForWindowsError(GetLastError());
+        return false;
+    });
+}
+
+// On a share the redirector asks the server to copy (SMB2 copy-chunk), so
+// the bytes never cross the network.
+void copyFileBySystem(const QString& from, const QString& to, bool syncIt)
+{
+    const std::wstring source = nativePath(from).toStdWString();
+    const std::wstring target = nativePath(to).toStdWString();
+    FlushOnceCopied flush{to};
+    const LPPROGRESS_ROUTINE progress = syncIt ? &flushOnceCopied : nullptr;
+    // COPY_FILE_FAIL_IF_EXISTS: an existing name, link or not, is never replaced.
+    const int error = windowsCall(SystemCall::CopyData, to, [&] {
+        return CopyFileExW(source.c_str(), target.c_str(), progress, &flush, nullptr,
+                           COPY_FILE_FAIL_IF_EXISTS);
+    });
+    if (flush.error)
+        raiseFailure(flush.error, QStringLiteral("Flush file"), to);
+    if (error)
+        raiseFailure(error, QStringLiteral("Copy file"), error == EEXIST ? to : from);
+    // The copy takes the template's attributes. A read-only one could be
+    // neither rewritten (the home page) nor removed (an enrolment undone), as
+    // a file made afresh can. Asked right after the copy closed it, the
+    // attributes come from the redirector's cache, not the server.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        const DWORD writable = attributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+        if (const int e = windowsCall(SystemCall::CopyData, to, [&] {
+                return SetFileAttributesW(target.c_str(),
+                                          writable ? writable : FILE_ATTRIBUTE_NORMAL);
+            }))
+            raiseFailure(e, QStringLiteral("Copy file"), to);
+    }
+    if (!syncIt || flush.done)
+        return;
+    // No progress was reported for this file: it is flushed as a file written here would be.
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (const int e = windowsCall(SystemCall::Open, to, [&] {
+            handle = CreateFileW(target.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        }))
+        raiseFailure(e, QStringLiteral("Open file for writing"), to);
+    const int syncError = windowsCall(SystemCall::Sync, to,
+                                      [&] { return FlushFileBuffers(handle); });
+    const int closeError = windowsCall(SystemCall::Close, to, [&] { return CloseHandle(handle); });
+    if (syncError)
+        raiseFailure(syncError, QStringLiteral("Flush file"), to);
+    if (closeError)
+        raiseFailure(closeError, QStringLiteral("Close file"), to);
+}
+#else
+void copyByReadingAndWriting(File& source, File& target)
 {
     // One buffer for every file of a copy: a fresh one per file would cost an
     // allocation (and, at this size, a mapping) each time.
     thread_local std::vector<char> buffer(std::size_t(256) * 1024);
-    File source(from, File::Mode::Read);
-    File target(to, File::Mode::CreateNew);
     for (;;) {
         const qint64 got = source.read(buffer.data(), static_cast<qint64>(buffer.size()));
         if (got == 0)
             break;
         target.write(QByteArrayView(buffer.data(), got));
     }
+}
+
+void copyFileBySystem(const QString& from, const QString& to, bool syncIt)
+{
+    File source(from, File::Mode::Read);
+    File target(to, File::Mode::CreateNew);
+#ifdef __linux__
+    if (!source.copyRestInKernel(target))
+#endif
+        copyByReadingAndWriting(source, target);
     if (syncIt)
         target.sync();
     target.close();
     source.close();
+}
+#endif
+
+} // namespace
+
+void copyFile(const QString& from, const QString& to, bool syncIt)
+{
+    copyFileBySystem(from, to, syncIt);
 }
 
 void copyLink(const QString& from, const QString& to)

@@ -48,6 +48,14 @@ public:
     QByteArray readAll();
     // Every byte, or a failure.
     void write(QByteArrayView bytes);
+#ifdef __linux__
+    // Has the kernel copy the rest of this file (up to the length it has now)
+    // to `target`, so that the bytes never pass through this process, and on
+    // a network share never cross the network: the server copies. False when
+    // the file system cannot; both files are then left at the offsets where a
+    // read-and-write copy goes on.
+    bool copyRestInKernel(File& target);
+#endif
     // Nothing written (for a folder: no entry made in it) is sure to be on
     // the disk before this returns.
     void sync();
@@ -89,7 +97,8 @@ void renameReplacing(const QString& from, const QString& to);
 // Moves `from` to `to` in one step, never over an existing `to`. False when
 // `to` exists or `from` is gone: another process got there first.
 bool moveUnlessTaken(const QString& from, const QString& to);
-// `to` is made new; an existing name is a failure.
+// `to` is made new; an existing name is a failure. The system copies, where
+// it can on the file server itself (copy_file_range, CopyFileExW).
 void copyFile(const QString& from, const QString& to, bool syncIt);
 void copyLink(const QString& from, const QString& to);
 // `copy` becomes a byte-identical copy of `original`, which is never touched:

@@ -17,6 +17,7 @@ enum class SystemCall {
     Open,
     Read,
     Write,
+    CopyData, // copy_file_range / CopyFileExW: the system (on a share, the server) copies
     Sync, // fsync of a file
     Close,
     Link, // hard link

@@ -34,6 +34,8 @@ private slots:
     void foldersWithoutSubfolderOrFile();
     void everyEntryThatCannotBeCopiedIsAFailure_data();
     void everyEntryThatCannotBeCopiedIsAFailure();
+    void copyReadsAndWritesWhereTheSystemCannotCopy_data();
+    void copyReadsAndWritesWhereTheSystemCannotCopy();
     void removingAFolderNeverReachesThroughALink();
     void findsTheProgramFolderInEveryFormOfItsPath_data();
     void findsTheProgramFolderInEveryFormOfItsPath();
@@ -186,6 +188,7 @@ void TestFileServices::everyEntryThatCannotBeCopiedIsAFailure_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("error");
     QTest::addColumn<int>("number");
+    QTest::addColumn<int>("copyRefusal"); // the system's copy refused first, where it has one
     const struct
     {
         const char* name;
@@ -193,18 +196,27 @@ void TestFileServices::everyEntryThatCannotBeCopiedIsAFailure_data()
         const char* path;
         int error;
         int number;
-    } cases[] = {
-        {"subfolder that may not be listed", SystemCall::ListFolder, "master/images", EACCES, 75},
-        {"entry whose type cannot be read", SystemCall::Inspect, "images/logo.gif", EACCES, 75},
-        {"entry gone while listed", SystemCall::Inspect, "images/logo.gif", ENOENT, 53},
-        {"file that may not be opened", SystemCall::Open, "master/writing/story.htm", EACCES, 75},
-        {"file that cannot be read", SystemCall::Read, "master/writing/story.htm", EIO, 57},
-        {"disk full", SystemCall::Write, "student/writing/story.htm", ENOSPC, 61},
-        {"folder that cannot be made", SystemCall::MakeFolder, "student/writing", ENOSPC, 61},
-        {"deferred write error", SystemCall::Close, "student/writing/story.htm", EIO, 57},
+        int copyRefusal = 0;
+    } cases[] =
+    { {"subfolder that may not be listed", SystemCall::ListFolder, "master/images", EACCES, 75},
+      {"entry whose type cannot be read", SystemCall::Inspect, "images/logo.gif", EACCES, 75},
+      {"entry gone while listed", SystemCall::Inspect, "images/logo.gif", ENOENT, 53},
+      {"file that may not be opened", SystemCall::Open, "master/writing/story.htm", EACCES, 75},
+#ifndef Q_OS_WIN
+      {"file that cannot be read", SystemCall::Read, "master/writing/story.htm", EIO, 57, EXDEV},
+      {"disk full", SystemCall::Write, "student/writing/story.htm", ENOSPC, 61, EOPNOTSUPP},
+#endif
+#if defined(Q_OS_LINUX) || defined(Q_OS_WIN)
+      {"file the system fails to copy", SystemCall::CopyData, "student/writing/story.htm", EIO, 57},
+      {"disk full in the system's copy", SystemCall::CopyData, "student/writing/story.htm", ENOSPC,
+       61},
+#endif
+      {"folder that cannot be made", SystemCall::MakeFolder, "student/writing", ENOSPC, 61},
+      {"deferred write error", SystemCall::Close, "student/writing/story.htm", EIO, 57},
     };
     for (const auto& c : cases)
-        QTest::newRow(c.name) << int(c.call) << QString(c.path) << c.error << c.number;
+        QTest::newRow(c.name) << int(c.call) << QString(c.path) << c.error << c.number
+                              << c.copyRefusal;
 }
 
 void TestFileServices::everyEntryThatCannotBeCopiedIsAFailure()
@@ -213,9 +225,35 @@ void TestFileServices::everyEntryThatCannotBeCopiedIsAFailure()
     QFETCH(QString, path);
     QFETCH(int, error);
     QFETCH(int, number);
+    QFETCH(int, copyRefusal);
     makeMaster();
+    if (copyRefusal)
+        faults::failAlways(SystemCall::CopyData, copyRefusal);
     faults::failOn(SystemCall(call), error, path);
     QCOMPARE(failureNumberOf([&] { copyFolderContents(at("master"), at("student")); }), number);
+}
+
+// Some file systems (or pairs of them) have no copy of their own.
+void TestFileServices::copyReadsAndWritesWhereTheSystemCannotCopy_data()
+{
+    QTest::addColumn<int>("refusal");
+    QTest::newRow("across file systems") << EXDEV;
+    QTest::newRow("invalid here") << EINVAL;
+    QTest::newRow("not supported") << EOPNOTSUPP;
+    QTest::newRow("older kernel") << ENOSYS;
+}
+
+void TestFileServices::copyReadsAndWritesWhereTheSystemCannotCopy()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("only Linux's copy falls back to reading and writing");
+#endif
+    QFETCH(int, refusal);
+    makeMaster();
+    tktest::writeFile(at("master/empty.htm"), "");
+    faults::failAlways(SystemCall::CopyData, refusal);
+    copyFolderContents(at("master"), at("student"));
+    QCOMPARE(tktest::snapshot(at("student")), tktest::snapshot(at("master")));
 }
 
 void TestFileServices::removingAFolderNeverReachesThroughALink()

@@ -44,6 +44,13 @@ Plan& plan()
 #endif
 }
 
+// The system's own copy writes its target: a write that is to fail fails it too.
+bool planned(faults::SystemCall planned, faults::SystemCall made)
+{
+    return planned == made
+        || (planned == faults::SystemCall::Write && made == faults::SystemCall::CopyData);
+}
+
 } // namespace
 
 void faults::failOn(SystemCall call, int errnoValue, const QString& pathPart, int skip)
@@ -73,7 +80,7 @@ int files::injectedError(SystemCall call, const QString& path)
         killThisProcess();
     for (qsizetype i = 0; i < p.failures.size(); ++i) {
         Failure& failure = p.failures[i];
-        if (failure.call != call || !path.contains(failure.pathPart))
+        if (!planned(failure.call, call) || !path.contains(failure.pathPart))
             continue;
         if (failure.skip > 0) {
             --failure.skip;

@@ -12,7 +12,8 @@ using files::SystemCall;
 
 // Makes the next call of `call` on a path that contains `pathPart` (any path
 // when it is empty) fail with `errnoValue`; `skip` such calls go through
-// first. Several such failures may wait at once.
+// first. Several such failures may wait at once. A Write fails the system's
+// own copy (CopyData) as well: both put bytes into the target.
 void failOn(SystemCall call, int errnoValue, const QString& pathPart = QString(), int skip = 0);
 // Makes every such call fail, not just the next one.
 void failAlways(SystemCall call, int errnoValue, const QString& pathPart = QString());
