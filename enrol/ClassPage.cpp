@@ -6,7 +6,6 @@
 #include <QSettings>
 #include <QUrl>
 
-#include <array>
 #include <optional>
 
 namespace tk {
@@ -44,12 +43,6 @@ QList<PageLinkOutcome> ClassPageLinks::notLinked() const
 
 namespace {
 
-// Qt built without ICU, as the static Windows build is, has no Windows-1252 codec.
-constexpr std::array<char16_t, 32> windows1252From0x80{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // A page is read and written in the character set a browser would read it in.
 enum class Charset { Utf8, Windows1252, System };
 
@@ -81,26 +74,11 @@ QString decoded(QByteArrayView bytes, Charset charset)
     case Charset::Utf8:
         return QString::fromUtf8(bytes);
     case Charset::System:
-        return decodeSystemText(bytes);
+        return decodeText(bytes, TextEncoding::System);
     case Charset::Windows1252:
         break;
     }
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto code = static_cast<unsigned char>(bytes[i]);
-        text[i] = QChar(code >= 0x80 && code < 0xA0 ? windows1252From0x80[code - 0x80] : code);
-    }
-    return text;
-}
-
-std::optional<char> windows1252Byte(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<char>(c);
-    for (size_t i = 0; i < windows1252From0x80.size(); ++i)
-        if (windows1252From0x80[i] == c)
-            return static_cast<char>(0x80 + i);
-    return std::nullopt;
+    return decodeWindows1252(bytes);
 }
 
 // What the charset cannot hold goes in as a character reference, which

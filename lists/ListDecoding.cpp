@@ -1,12 +1,12 @@
 #include "lists/ListDecoding.h"
 
 #include "lists/StudentListReader.h"
+#include "platform/SystemText.h"
 #include "platform/TextScan.h"
 
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <array>
 #include <optional>
 
 namespace tk {
@@ -53,25 +53,19 @@ QString decodeUtf16(QByteArrayView bytes)
                                          : decodeAs<QStringConverter::Utf16LE>(bytes);
 }
 
-// Qt built without ICU, as our static Windows build is, has no Windows-1252
-// decoder, and ICU's turns the five bytes that Windows-1252 leaves undefined
-// into control characters, which no refusal looks for: so the table is ours.
-// Latin-1 holds the rest, but not these, where Windows keeps € and the quotes.
-constexpr std::array<char16_t, 32> windows1252From0x80{
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
-QString decodeWindows1252(QByteArrayView bytes)
+// The bytes that the Windows code pages leave undefined read as C1
+// controls, which no refusal looks for.
+QString withUndefinedReplaced(QString text)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char byte : bytes) {
-        const auto code = static_cast<unsigned char>(byte);
-        *out++ = QChar(code >= 0x80 && code < 0xA0 ? windows1252From0x80[code - 0x80]
-                                                   : char16_t(code));
-    }
+    for (QChar& c : text)
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0)
+            c = QChar::ReplacementCharacter;
     return text;
+}
+
+QString decodeListWindows1252(QByteArrayView bytes)
+{
+    return withUndefinedReplaced(decodeWindows1252(bytes));
 }
 
 // Excel saves "CSV (Comma delimited)" in the ANSI code page of the machine
@@ -79,17 +73,7 @@ QString decodeWindows1252(QByteArrayView bytes)
 // from a Western European Windows machine.
 QString decodeCodePage(QByteArrayView bytes)
 {
-#ifdef Q_OS_WIN
-    // Windows gives the bytes that Windows-1252 and its neighbours leave
-    // undefined as C1 controls, which no refusal looks for.
-    QString text = decodeAs<QStringConverter::System>(bytes);
-    for (QChar& c : text)
-        if (c.unicode() >= 0x80 && c.unicode() < 0xA0)
-            c = QChar::ReplacementCharacter;
-    return text;
-#else
-    return decodeWindows1252(bytes);
-#endif
+    return withUndefinedReplaced(decodeText(bytes, TextEncoding::CodePage));
 }
 
 // Text that Windows saved as "Unicode Text" without its byte-order mark has a
@@ -155,8 +139,8 @@ constexpr NamedDecoder ownDecoders[] = {
     {"UTF16", decodeUtf16},
     {"UTF16LE", decodeAs<QStringConverter::Utf16LE>},
     {"UTF16BE", decodeAs<QStringConverter::Utf16BE>},
-    {"WINDOWS1252", decodeWindows1252},
-    {"CP1252", decodeWindows1252},
+    {"WINDOWS1252", decodeListWindows1252},
+    {"CP1252", decodeListWindows1252},
     {"LATIN1", decodeAs<QStringConverter::Latin1>},
     {"ISO88591", decodeAs<QStringConverter::Latin1>},
 };

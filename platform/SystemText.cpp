@@ -2,15 +2,88 @@
 
 #include "platform/TextScan.h"
 
+#include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
 
 namespace tk {
 
-bool isSystemText(QByteArrayView bytes)
+namespace {
+
+constexpr std::array<char16_t, 32> windows1252From0x80{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t windows1252Character(unsigned char byte)
 {
+    return byte >= 0x80 && byte < 0xA0 ? windows1252From0x80[byte - 0x80] : char16_t(byte);
+}
+
+// A Windows machine set to UTF-8 as its ANSI code page would otherwise
+// write a register that every other machine reads wrong.
+bool codePageIsSystem()
+{
+#ifdef Q_OS_WIN
+    static const bool systemIsUtf8 = QStringEncoder(QStringConverter::System).encode(u"\u00E9")
+        == "\xC3\xA9";
+    return !systemIsUtf8;
+#else
+    return false;
+#endif
+}
+
+QStringConverter::Encoding qtEncoding(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8:
+        return QStringConverter::Utf8;
+    case TextEncoding::Latin1:
+        return QStringConverter::Latin1;
+    case TextEncoding::CodePage:
+    case TextEncoding::System:
+        break;
+    }
+    return QStringConverter::System;
+}
+
+bool isWindows1252(TextEncoding encoding)
+{
+    return encoding == TextEncoding::CodePage && !codePageIsSystem();
+}
+
+} // namespace
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char byte : bytes)
+        *out++ = QChar(windows1252Character(static_cast<unsigned char>(byte)));
+    return text;
+}
+
+std::optional<char> windows1252Byte(char32_t character)
+{
+    if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
+        return static_cast<char>(character);
+    const auto* found = std::find(windows1252From0x80.begin(), windows1252From0x80.end(),
+                                  character);
+    if (found == windows1252From0x80.end())
+        return std::nullopt;
+    return static_cast<char>(0x80 + (found - windows1252From0x80.begin()));
+}
+
+bool isCodePageText(QByteArrayView bytes)
+{
+    if (!codePageIsSystem())
+        return std::none_of(bytes.begin(), bytes.end(), [](char byte) {
+            const auto code = static_cast<unsigned char>(byte);
+            return code >= 0x80 && code < 0xA0 && windows1252Character(code) == code;
+        });
     QStringDecoder decoder(QStringConverter::System,
                            QStringConverter::Flag::Stateless
                                | QStringConverter::Flag::ConvertInitialBom);
@@ -18,18 +91,33 @@ bool isSystemText(QByteArrayView bytes)
     return !decoder.hasError();
 }
 
-QString decodeSystemText(QByteArrayView bytes)
+QString decodeText(QByteArrayView bytes, TextEncoding encoding)
 {
-    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+    if (isWindows1252(encoding))
+        return decodeWindows1252(bytes);
+    QStringDecoder decoder(qtEncoding(encoding), QStringConverter::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
+}
+
+void appendFileText(QByteArray& bytes, QStringView text, TextEncoding encoding)
+{
+    if (isWindows1252(encoding)) {
+        for (const char32_t c : text.toUcs4())
+            bytes += windows1252Byte(c).value_or('?');
+        return;
+    }
+    QStringEncoder encoder(qtEncoding(encoding));
+    const qsizetype used = bytes.size();
+    bytes.resize(used + encoder.requiredSpace(text.size()));
+    const char* end = encoder.appendToBuffer(bytes.data() + used, text);
+    bytes.truncate(end - bytes.constData());
 }
 
 QByteArray encodeFileText(const QString& text, TextEncoding encoding)
 {
-    if (encoding == TextEncoding::Latin1)
-        return text.toLatin1();
-    QStringEncoder encoder(QStringConverter::System);
-    return encoder.encode(text);
+    QByteArray bytes;
+    appendFileText(bytes, text, encoding);
+    return bytes;
 }
 
 namespace {
@@ -38,11 +126,7 @@ namespace {
 // report nothing, so only the round trip tells.
 bool survivesRoundTrip(const QString& character, TextEncoding encoding)
 {
-    if (encoding == TextEncoding::Latin1)
-        return character.size() == 1 && character.at(0).unicode() <= 0xFF;
-    QStringEncoder encoder(QStringConverter::System);
-    const QByteArray bytes = encoder.encode(character);
-    return !encoder.hasError() && decodeSystemText(bytes) == character;
+    return decodeText(encodeFileText(character, encoding), encoding) == character;
 }
 
 } // namespace

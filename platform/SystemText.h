@@ -5,22 +5,39 @@
 #include <QString>
 
 #include <initializer_list>
+#include <optional>
 
 namespace tk {
 
-// The program's files are 8-bit text in the platform's default code page. A
-// register that is not valid in it (one carried over from an older Latin-1
-// machine, say) is read as Latin-1 instead and written back the same way, so
-// that no name is ever rewritten as replacement characters.
-enum class TextEncoding { System, Latin1 };
+// The register's character set is the register's own, never the writing
+// machine's: the office's Windows PCs, Linux machines and the intranet's
+// pages and scripts must all read the same bytes as the same names.
+//
+// CodePage is the Windows code page: the ANSI code page on Windows, and
+// Windows-1252 elsewhere, since the register's readers are nearly always
+// Western European Windows machines. Latin1 is for a register holding bytes
+// that Windows-1252 leaves undefined: read and written as Latin-1, it loses
+// none of them. System, the machine's own, is for the pages the program
+// writes, which a browser on that machine reads.
+enum class TextEncoding { CodePage, Utf8, Latin1, System };
 
-bool isSystemText(QByteArrayView bytes);
+// Whether every byte of `bytes` is a character of the Windows code page.
+bool isCodePageText(QByteArrayView bytes);
 // A byte-order mark is kept as a character: only the reader of a whole file
 // may drop the one that opens it.
-QString decodeSystemText(QByteArrayView bytes);
+QString decodeText(QByteArrayView bytes, TextEncoding encoding);
+// What `encoding` cannot store becomes "?".
 QByteArray encodeFileText(const QString& text, TextEncoding encoding = TextEncoding::System);
+void appendFileText(QByteArray& bytes, QStringView text, TextEncoding encoding);
 // The characters of `text` that one of `encodings` cannot store, each once, in order.
 QString unstorableCharacters(const QString& text, std::initializer_list<TextEncoding> encodings);
+
+// Qt built without ICU, as the static Windows build is, has no Windows-1252
+// codec. The five bytes it leaves undefined read as the C1 controls of the
+// same number, as Windows reads them, so that a page read and written again
+// keeps them; a reader that must not take them as text looks for them.
+QString decodeWindows1252(QByteArrayView bytes);
+std::optional<char> windows1252Byte(char32_t character);
 
 // Leading and trailing blanks (the space character) only: tabs and other white
 // space are part of a value.

@@ -18,11 +18,11 @@ namespace tk {
 
 namespace {
 
-// A UTF-8 byte-order mark is skipped where the system's encoding is UTF-8.
+// A UTF-8 byte-order mark is skipped whatever the register's character set:
+// it names no student, and a rewrite drops it.
 QByteArrayView withoutByteOrderMark(const QByteArray& bytes)
 {
-    static const QByteArray systemByteOrderMark = encodeFileText(QString(QChar(0xFEFF)));
-    if (systemByteOrderMark == "\xEF\xBB\xBF" && bytes.startsWith(systemByteOrderMark))
+    if (bytes.startsWith("\xEF\xBB\xBF"))
         return QByteArrayView(bytes).sliced(3);
     return bytes;
 }
@@ -216,23 +216,35 @@ private:
     }
 
     // Decided on the values alone, never on text that a rewrite drops, so
-    // that a rewritten register is read back in the encoding it was read in.
+    // that a rewritten register is read back in the character set it was
+    // read in. Bytes outside ASCII that are all UTF-8 are taken for UTF-8:
+    // text in a code page is hardly ever also valid UTF-8.
     void decideEncoding()
     {
         if (m_ascii)
             return;
-        QList<RegisterRecord>& rows = m_register.rows;
-        const bool system = std::all_of(rows.begin(), rows.end(), [](RegisterRecord& row) {
-            const std::array<QString*, 4> fields = fieldsOf(row);
-            return std::all_of(fields.begin(), fields.end(),
-                               [](const QString* f) { return isSystemText(f->toLatin1()); });
-        });
-        m_register.encoding = system ? TextEncoding::System : TextEncoding::Latin1;
-        if (!system)
+        bool outsideAscii = false;
+        bool utf8 = true;
+        bool codePage = true;
+        for (RegisterRecord& row : m_register.rows)
+            for (const QString* field : fieldsOf(row)) {
+                const QByteArray bytes = field->toLatin1();
+                if (!hasHighBytes(bytes))
+                    continue;
+                outsideAscii = true;
+                utf8 = utf8 && bytes.isValidUtf8();
+                codePage = codePage && isCodePageText(bytes);
+            }
+        if (!outsideAscii)
             return;
-        for (RegisterRecord& row : rows)
+        m_register.encoding = utf8 ? TextEncoding::Utf8
+            : codePage             ? TextEncoding::CodePage
+                                   : TextEncoding::Latin1;
+        if (m_register.encoding == TextEncoding::Latin1)
+            return;
+        for (RegisterRecord& row : m_register.rows)
             for (QString* field : fieldsOf(row))
-                *field = decodeSystemText(field->toLatin1());
+                *field = decodeText(field->toLatin1(), m_register.encoding);
     }
 
     void addDistinctValues(RegisterRecord& row, int line)

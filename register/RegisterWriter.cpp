@@ -5,8 +5,6 @@
 #include "platform/TextScan.h"
 #include "register/RegisterLock.h"
 
-#include <QStringEncoder>
-
 #include <algorithm>
 #include <vector>
 
@@ -136,16 +134,14 @@ std::vector<PlacedRow> rowsInOrder(const ShortcutRegister& shortcuts,
     return rows;
 }
 
-// The register's bytes, a line at a time through one encoder: the same bytes
-// as the whole text encoded at once, without the whole text held as well,
-// and each line encoded straight into the register's bytes, not into a
-// buffer of its own.
+// The register's bytes, a line at a time: the same bytes as the whole text
+// encoded at once, without the whole text held as well, and each line
+// encoded straight into the register's bytes, not into a buffer of its own.
 class RegisterBytes
 {
 public:
     RegisterBytes(TextEncoding encoding, qsizetype expectedSize)
-        : m_encoder(encoding == TextEncoding::Latin1 ? QStringConverter::Latin1
-                                                     : QStringConverter::System)
+        : m_encoding(encoding)
     {
         m_bytes.reserve(expectedSize);
     }
@@ -168,10 +164,7 @@ public:
         m_line.resize(0); // keeps its room for the next line
         row.appendText(m_line);
         m_line += QLatin1String("\r\n");
-        const qsizetype used = m_bytes.size();
-        m_bytes.resize(used + m_encoder.requiredSpace(m_line.size()));
-        const char* end = m_encoder.appendToBuffer(m_bytes.data() + used, m_line);
-        m_bytes.truncate(end - m_bytes.constData());
+        appendFileText(m_bytes, m_line, m_encoding);
     }
 
     QByteArray take()
@@ -187,7 +180,7 @@ private:
         m_copied = {};
     }
 
-    QStringEncoder m_encoder;
+    TextEncoding m_encoding;
     QString m_line;
     QByteArray m_bytes;
     QByteArrayView m_copied;

@@ -57,7 +57,7 @@ struct ShortcutRegister
     QList<RegisterRecord> rows; // in file order, duplicates kept
     QStringList years; // distinct years, first-seen order
     QStringList classes; // distinct classes, first-seen order
-    TextEncoding encoding = TextEncoding::System;
+    TextEncoding encoding = TextEncoding::CodePage;
     // The file's bytes as read, so that a read under the lock can tell that
     // nothing changed.
     QByteArray readFrom;

@@ -282,16 +282,27 @@ void TestRefusals::refusesWhatTheRegisterCouldNotReadBack_data()
                                       << "C42"
                                       << "Lee"
                                       << "";
-    // A register that is not UTF-8 is kept in Latin-1, which has no "Ł".
-    QTest::newRow("beyond a Latin-1 register")
+    // A register that is not UTF-8 is in the Windows code page, which has no "Ł".
+    QTest::newRow("beyond a code-page register")
         << QByteArray("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n") << "Y0"
         << "C0" << QString::fromUtf8("Łukasz-Żak")
         << QString::fromUtf8("The New Student's Surname holds the characters \"ŁŻ\", which the "
                              "register file tkshrtct.dat cannot store in its character set.  "
                              "Please type the name without them and try again.");
-    QTest::newRow("within a Latin-1 register")
+    QTest::newRow("within a code-page register")
         << QByteArray("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n") << "Y0"
         << "C0" << QString::fromUtf8("Müller") << "";
+    QTest::newRow("beyond an ASCII register")
+        << QByteArray("Lee Jo,lee_jo,C0,Y0\r\n") << "Y0"
+        << "C0" << QString::fromUtf8("Nguyễn") << QString::fromUtf8("characters \"ễ\", which");
+    QTest::newRow("within a UTF-8 register")
+        << QByteArray("M\xC3\xBCller Jo,m\xC3\xBCller_jo,C0,Y0\r\n") << "Y0"
+        << "C0" << QString::fromUtf8("Nguyễn") << "";
+#ifndef Q_OS_WIN
+    QTest::newRow("beyond a Latin-1 register")
+        << QByteArray("A\x81,a_,C0,Y0\r\n") << "Y0"
+        << "C0" << QString::fromUtf8("Šimek") << QString::fromUtf8("characters \"Š\", which");
+#endif
 }
 
 void TestRefusals::refusesWhatTheRegisterCouldNotReadBack()

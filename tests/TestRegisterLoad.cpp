@@ -30,7 +30,8 @@ private slots:
     void yearAndClassLimits_data();
     void yearAndClassLimits();
     void listsAreDistinctAfterTrimmingAndCaseSensitive();
-    void nonSystemEncodingIsKept();
+    void theRegisterDecidesItsCharacterSet_data();
+    void theRegisterDecidesItsCharacterSet();
     void rewriteReadsBackInTheSameEncoding_data();
     void rewriteReadsBackInTheSameEncoding();
     void valuesInReportsAreNotPlaceholders();
@@ -297,18 +298,35 @@ void TestRegisterLoad::listsAreDistinctAfterTrimmingAndCaseSensitive()
     QCOMPARE(shortcuts.classes, (QStringList{"7A", "7a"}));
 }
 
-void TestRegisterLoad::nonSystemEncodingIsKept()
+void TestRegisterLoad::theRegisterDecidesItsCharacterSet_data()
 {
-    Intranet intranet;
-    intranet.writeRegister("M\xFCller Jo,m\xFCller_jo,7A,Year 7\r\n");
-    const ShortcutRegister shortcuts = loadRegister(intranet.root());
-    QCOMPARE(shortcuts.rows.at(0).accountName, QString::fromUtf8("Müller Jo"));
-#ifdef Q_OS_WIN
-    // The ANSI code page (1252 here) gives every byte a character.
-    QCOMPARE(shortcuts.encoding, TextEncoding::System);
-#else
-    QCOMPARE(shortcuts.encoding, TextEncoding::Latin1);
+    QTest::addColumn<QByteArray>("dat");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QString>("account");
+    QTest::newRow("ASCII") << QByteArray("Lee Kim,l,7A,Y\r\n") << TextEncoding::CodePage
+                           << "Lee Kim";
+    QTest::newRow("byte-order mark and ASCII")
+        << QByteArray("\xEF\xBB\xBFLee Kim,l,7A,Y\r\n") << TextEncoding::CodePage << "Lee Kim";
+    QTest::newRow("Latin-1 letter") << QByteArray("M\xFCller,m,7A,Y\r\n") << TextEncoding::CodePage
+                                    << QString::fromUtf8("Müller");
+    QTest::newRow("UTF-8") << QByteArray("M\xC3\xBCller,m,7A,Y\r\n") << TextEncoding::Utf8
+                           << QString::fromUtf8("Müller");
+#ifndef Q_OS_WIN
+    QTest::newRow("Windows-1252 quote") << QByteArray("O\x92"
+                                                      "Brien,o,7A,Y\r\n")
+                                        << TextEncoding::CodePage << QString::fromUtf8("O’Brien");
+    QTest::newRow("byte Windows-1252 leaves undefined")
+        << QByteArray("\x80\x81,o,7A,Y\r\n") << TextEncoding::Latin1
+        << QString::fromUtf8("\u0080\u0081");
 #endif
+}
+
+void TestRegisterLoad::theRegisterDecidesItsCharacterSet()
+{
+    QFETCH(QByteArray, dat);
+    const ShortcutRegister shortcuts = parseRegister(dat, "tkshrtct.dat");
+    QTEST(shortcuts.encoding, "encoding");
+    QTEST(shortcuts.rows.at(0).accountName, "account");
 }
 
 void TestRegisterLoad::rewriteReadsBackInTheSameEncoding_data()

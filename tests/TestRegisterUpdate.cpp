@@ -37,6 +37,8 @@ private slots:
     void cleanup() { faults::clear(); }
     void insertsInOrder_data();
     void insertsInOrder();
+    void writesNamesInTheRegistersCharacterSet_data();
+    void writesNamesInTheRegistersCharacterSet();
     void linesCopiedAsReadAreWrittenAsTheirRows_data();
     void linesCopiedAsReadAreWrittenAsTheirRows();
     void replacesTheRegisterKeepingOneGeneration_data();
@@ -123,8 +125,7 @@ void TestRegisterUpdate::insertsInOrder()
     for (const QString& account : accounts)
         shortcuts.rows.append({account, "f", "c", "y"});
 
-    const QStringList lines = QString::fromLocal8Bit(
-                                  registerTextWith(shortcuts, {record(newAccount)}))
+    const QStringList lines = QString::fromLatin1(registerTextWith(shortcuts, {record(newAccount)}))
                                   .split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), accounts.size() + 2); // a CR LF after every line
     QCOMPARE(lines.last(), QString());
@@ -133,6 +134,29 @@ void TestRegisterUpdate::insertsInOrder()
     others.removeAt(position);
     for (int i = 0; i < accounts.size(); ++i)
         QCOMPARE(others.at(i), accounts.at(i) + ",f,c,y");
+}
+
+void TestRegisterUpdate::writesNamesInTheRegistersCharacterSet_data()
+{
+    QTest::addColumn<QByteArray>("dat");
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("ASCII takes Windows-1252")
+        << QByteArray("a,a_,7A,Y\r\n") << QString::fromUtf8("Zoë")
+        << QByteArray("a,a_,7A,Y\r\nZo\xEB,new_folder,7A,Year 7\r\n");
+    QTest::newRow("UTF-8 stays UTF-8")
+        << QByteArray("\xC3\xA9,a_,7A,Y\r\n") << QString::fromUtf8("Nguyễn")
+        << QByteArray("Nguy\xE1\xBB\x85n,new_folder,7A,Year 7\r\n\xC3\xA9,a_,7A,Y\r\n");
+    QTest::newRow("Latin-1 keeps every byte")
+        << QByteArray("\x80\x81\x8D\x8F\x90\x9D\xFF,a_,7A,Y\r\n") << QString::fromUtf8("Zoë")
+        << QByteArray("Zo\xEB,new_folder,7A,Year 7\r\n\x80\x81\x8D\x8F\x90\x9D\xFF,a_,7A,Y\r\n");
+}
+
+void TestRegisterUpdate::writesNamesInTheRegistersCharacterSet()
+{
+    QFETCH(QByteArray, dat);
+    QFETCH(QString, account);
+    QTEST(registerTextWith(parseRegister(dat, "tkshrtct.dat"), {record(account)}), "written");
 }
 
 void TestRegisterUpdate::linesCopiedAsReadAreWrittenAsTheirRows_data()
