@@ -2,6 +2,7 @@
 
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/TextScan.h"
 #include "register/SiteFiles.h"
 
 #include <QCoreApplication>
@@ -15,23 +16,6 @@ namespace tk::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-QString csvField(QString value)
-{
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"'))
-        && !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
-        return value;
-    return QLatin1Char('"') + value.replace(QLatin1String("\""), QLatin1String("\"\""))
-        + QLatin1Char('"');
-}
-
-QString csvLine(const QStringList& fields)
-{
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted << csvField(field);
-    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-}
 
 // Compared as files, not as names: a link, a hard link, another letter case
 // or a share reached by two names is still the same file.

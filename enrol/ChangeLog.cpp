@@ -3,6 +3,7 @@
 #include "enrol/Enrolment.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/TextScan.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,23 +17,6 @@
 namespace tk {
 
 namespace {
-
-QString csvField(QString value)
-{
-    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"'))
-        && !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
-        return value;
-    return QLatin1Char('"') + value.replace(QLatin1String("\""), QLatin1String("\"\""))
-        + QLatin1Char('"');
-}
-
-QByteArray csvLine(const QStringList& fields)
-{
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted << csvField(field);
-    return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
-}
 
 QString operatorLogin()
 {
@@ -82,12 +66,14 @@ std::optional<FailureReport> appendToChangeLog(const QString& appFolder,
             text = csvLine({QStringLiteral("time"), QStringLiteral("login"),
                             QStringLiteral("computer"), QStringLiteral("version"),
                             QStringLiteral("action"), QStringLiteral("account"),
-                            QStringLiteral("folder"), QStringLiteral("old folder")});
+                            QStringLiteral("folder"), QStringLiteral("old folder")})
+                       .toUtf8();
         else if (!text.endsWith('\n'))
             text += "\r\n";
         for (const ChangeLogLine& line : lines)
             text += csvLine({time, login, machine, version, line.action, line.account, line.folder,
-                             line.oldFolder});
+                             line.oldFolder})
+                        .toUtf8();
         files::File file = files::createAfresh(newPath);
         file.write(text);
         file.sync();

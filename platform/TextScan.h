@@ -6,6 +6,7 @@
 
 #include <QByteArrayView>
 #include <QChar>
+#include <QStringList>
 #include <QStringView>
 
 #include <algorithm>
@@ -97,6 +98,20 @@ inline Character characterAt(QStringView text, qsizetype at)
     if (c.isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
         return {QChar::surrogateToUcs4(c, text.at(at + 1)), 2};
     return {c.unicode(), 1};
+}
+
+// One row of CSV as spreadsheets read it, CR LF at its end: a value that
+// holds a comma, a quote or a line end is quoted, its quotes doubled.
+inline QString csvLine(const QStringList& fields)
+{
+    QStringList quoted;
+    for (QString field : fields) {
+        if (field.contains(u',') || field.contains(u'"') || field.contains(u'\n')
+            || field.contains(u'\r'))
+            field = u'"' + field.replace(QLatin1String("\""), QLatin1String("\"\"")) + u'"';
+        quoted << field;
+    }
+    return quoted.join(u',') + QLatin1String("\r\n");
 }
 
 } // namespace tk

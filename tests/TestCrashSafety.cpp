@@ -324,20 +324,7 @@ void TestCrashSafety::aKilledEnrolmentIsFinishedByTheNextRun()
         "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n"
         "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n");
     const auto enrol = [&](const SiteData& site) {
-        QList<Enrolee> list;
-        for (const QString& row : students) {
-            const QStringList f = row.split('|');
-            StudentInputs typed = tktest::annaMaria();
-            typed.surname = f[0];
-            typed.givenName = f[1];
-            typed.className = f[2];
-            QString refusal;
-            const std::optional<Student> student = Student::from(typed, site, &refusal);
-            if (!student)
-                return false;
-            list.append({0, *student});
-        }
-        Enrolment enrolment(site, list, Enrolment::Repeats::Skip);
+        Enrolment enrolment(site, tktest::enrolees(site, students), Enrolment::Repeats::Skip);
         enrolment.setLinksClassPages(!linkedPages.isEmpty());
         return enrolment.run().stop == EnrolmentResult::Stop::None;
     };

@@ -78,21 +78,7 @@ void TestEnrolment::init()
 
 QList<Enrolee> TestEnrolment::enrolees(const QStringList& rows) const
 {
-    QList<Enrolee> list;
-    int line = 2;
-    for (const QString& row : rows) {
-        const QStringList f = row.split('|');
-        StudentInputs typed = tktest::annaMaria();
-        typed.surname = f[0];
-        typed.givenName = f[1];
-        typed.className = f[2];
-        QString refusal;
-        const std::optional<Student> student = Student::from(typed, m_site, &refusal);
-        if (!student)
-            qFatal("refused: %s", qPrintable(refusal));
-        list.append({line++, *student});
-    }
-    return list;
+    return tktest::enrolees(m_site, rows);
 }
 
 EnrolmentResult TestEnrolment::enrol(const QStringList& rows, Enrolment::Repeats repeats)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enrol/Enrolment.h"
 #include "enrol/Student.h"
 #include "register/SiteFiles.h"
 
@@ -30,6 +31,10 @@ inline QString withoutRandomPart(QString text)
     return text.replace(randomPart, QStringLiteral(".~XXXXXX"));
 }
 
+// Students of Year 7 from rows "surname|given name|class", numbered by the
+// lines of a list from line 2; a row that is refused stops the test program.
+inline QList<tk::Enrolee> enrolees(const tk::SiteData& site, const QStringList& rows);
+
 // " Van der Berg", "Anna Maria " of Year 7, class 7A, as typed with stray blanks.
 inline tk::StudentInputs annaMaria()
 {
@@ -58,5 +63,24 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+inline QList<tk::Enrolee> enrolees(const tk::SiteData& site, const QStringList& rows)
+{
+    QList<tk::Enrolee> list;
+    int line = 2;
+    for (const QString& row : rows) {
+        const QStringList f = row.split(QLatin1Char('|'));
+        tk::StudentInputs typed = annaMaria();
+        typed.surname = f[0];
+        typed.givenName = f[1];
+        typed.className = f[2];
+        QString refusal;
+        const std::optional<tk::Student> student = tk::Student::from(typed, site, &refusal);
+        if (!student)
+            qFatal("refused: %s", qPrintable(refusal));
+        list.append({line++, *student});
+    }
+    return list;
+}
 
 } // namespace tktest
