@@ -69,7 +69,7 @@ bool SiteCommand::confirmed(const QString& question, int* status)
     switch (m_console.readLine(&answer)) {
     case Console::Input::NoTerminal:
         complain(QStringLiteral("\nThere is no terminal to ask on, so nothing was changed.  Run "
-                                "the command again with --yes to add without being asked."));
+                                "the command again with --yes to go ahead without being asked."));
         *status = ExitStatus::Refused;
         return false;
     case Console::Input::EndOfInput:

@@ -415,7 +415,7 @@ void TestCommandLine::asksBeforeAdding_data()
     QTest::newRow("no terminal")
         << QStringList{} << false << 3
         << "There is no terminal to ask on, so nothing was changed.  Run the command again with "
-           "--yes to add without being asked.";
+           "--yes to go ahead without being asked.";
 }
 
 void TestCommandLine::asksBeforeAdding()
