@@ -42,7 +42,7 @@ QString MoveCommand::usageProblem(const QCommandLineParser& parser) const
     if (!parser.isSet(toYear) && !parser.isSet(toClass))
         return QStringLiteral("Say where to: --to-class C, with --to-year Y for a class of "
                               "another year.");
-    if (const QString problem = linkProblem(parser); !problem.isEmpty())
+    if (QString problem = linkProblem(parser); !problem.isEmpty())
         return problem;
     return studentChoiceProblem(parser);
 }

@@ -28,7 +28,7 @@ QList<QCommandLineOption> RemoveCommand::options() const
 
 QString RemoveCommand::usageProblem(const QCommandLineParser& parser) const
 {
-    if (const QString problem = linkProblem(parser); !problem.isEmpty())
+    if (QString problem = linkProblem(parser); !problem.isEmpty())
         return problem;
     return studentChoiceProblem(parser);
 }
