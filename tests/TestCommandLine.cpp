@@ -902,14 +902,12 @@ void TestCommandLine::movesTheClassPageLinks_data()
         << "Class page %7B: did not link Zoe Zed (it has no list of links to its students' "
            "folders).\n  add by hand: <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\n"
         << QByteArrayList{page(""), "<p>7B</p>"};
+    const QByteArray ng = "  <li><a href=\"ng_al/index.htm\">Al Ng</a></li>\r\n";
     QTest::newRow("restore")
-        << QStringList{"restore",   "--held",  "2026-12-09 10-30-00 ng_al",
-                       "--account", "Ng Al",   "--year",
-                       "Year 7",    "--class", "7A"}
+        << QStringList{"restore",         "--held",        "2026-12-09 10-30-00 ng_al",
+                       "--account=Ng Al", "--year=Year 7", "--class=7A"}
         << both << "Class page %7A: linked Al Ng.\n"
-        << QByteArrayList{page(adams + "  <li><a href=\"ng_al/index.htm\">Al Ng</a></li>\r\n"
-                               + zed),
-                          page(lee)};
+        << QByteArrayList{page(adams + ng + zed), page(lee)};
 }
 
 void TestCommandLine::movesTheClassPageLinks()

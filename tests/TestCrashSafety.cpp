@@ -439,10 +439,7 @@ void TestCrashSafety::aKilledRemovalOrMoveIsFinishedByTheNextRun()
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
         for (qsizetype i = 0; i < pagesAfter.size(); ++i) {
             const QByteArray page = tktest::readFile(intranet.path(pages[i]));
-            QVERIFY2(page == pagesBefore[i] || page == pagesAfter[i],
-                     qPrintable(QStringLiteral("step %1 left %2 as: %3")
-                                    .arg(step)
-                                    .arg(pages[i], QString::fromLatin1(page))));
+            QVERIFY2(page == pagesBefore[i] || page == pagesAfter[i], page.constData());
             before[pages[i]] = pagesAfter[i];
         }
         checkTheNextStartUpWorks(intranet.root());
