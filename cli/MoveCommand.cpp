@@ -22,7 +22,7 @@ QString MoveCommand::name() const
 QStringList MoveCommand::synopsis() const
 {
     return {QStringLiteral("move --account A | --year Y --class C --folder F [--to-year Y] "
-                           "--to-class C [--dry-run]")};
+                           "--to-class C [--dry-run] [--link | --no-link]")};
 }
 
 QString MoveCommand::summary() const
@@ -33,7 +33,8 @@ QString MoveCommand::summary() const
 QList<QCommandLineOption> MoveCommand::options() const
 {
     return studentChoiceOptions()
-        + QList<QCommandLineOption>{toYear, toClass, dryRunOption(), intranetOption(), yesOption()};
+        + QList<QCommandLineOption>{toYear, toClass, dryRunOption(), intranetOption(), yesOption()}
+    + linkOptions();
 }
 
 QString MoveCommand::usageProblem(const QCommandLineParser& parser) const
@@ -41,6 +42,8 @@ QString MoveCommand::usageProblem(const QCommandLineParser& parser) const
     if (!parser.isSet(toYear) && !parser.isSet(toClass))
         return QStringLiteral("Say where to: --to-class C, with --to-year Y for a class of "
                               "another year.");
+    if (QString problem = linkProblem(parser); !problem.isEmpty())
+        return problem;
     return studentChoiceProblem(parser);
 }
 

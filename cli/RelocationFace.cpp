@@ -19,6 +19,12 @@ const QCommandLineOption account = valueOption(
 const QCommandLineOption year = valueOption("year", "The scholastic year.", "year");
 const QCommandLineOption className = valueOption("class", "The class.", "class");
 const QCommandLineOption folder = valueOption("folder", "The student's folder name.", "name");
+const QCommandLineOption link{
+    QStringLiteral("link"),
+    QStringLiteral("Move the student's link on the class pages, whatever tkaddstudent.ini says.")};
+const QCommandLineOption noLink{
+    QStringLiteral("no-link"),
+    QStringLiteral("Leave the class pages as they are, whatever tkaddstudent.ini says.")};
 
 QString listed(const QStringList& names)
 {
@@ -94,16 +100,31 @@ QCommandLineOption dryRunOption()
     return {QStringLiteral("dry-run"), QStringLiteral("Show what would happen; change nothing.")};
 }
 
+QList<QCommandLineOption> linkOptions()
+{
+    return {link, noLink};
+}
+
+QString linkProblem(const QCommandLineParser& parser)
+{
+    if (parser.isSet(link) && parser.isSet(noLink))
+        return QStringLiteral("Give --link or --no-link, not both.");
+    return QString();
+}
+
 RelocationFace::RelocationFace(const QCommandLineParser& parser, RelocationRequest request,
                                const Console& console)
     : SiteCommand(parser.value(intranetOption()), parser.isSet(yesOption()), console)
     , m_request(std::move(request))
     , m_dryRun(parser.isSet(dryRunOption()))
 {
+    if (parser.isSet(link) || parser.isSet(noLink))
+        m_link = parser.isSet(link);
 }
 
 int RelocationFace::runOn(const SiteData& site)
 {
+    m_request.linkClassPages = linksClassPages(site, m_link);
     const RelocationPlan plan = planRelocation(site, site.shortcuts, m_request);
     // A stopped run may have left what makes this one possible or needless:
     // only the run under the lock, which finishes it first, can tell.
@@ -235,8 +256,38 @@ QString RelocationFace::preview(const SiteData& site, const RelocationPlan& plan
         + QStringLiteral("\n  line:     ") + line + QStringLiteral("\n  folder:   ")
         + nativePath(joinPath(site.appFolder, note.from));
     if (plan.folderGone)
-        return text + QStringLiteral(" (not there: only the line is taken out)");
-    return text + QStringLiteral("\n  moved to: ") + nativePath(joinPath(site.appFolder, note.to));
+        text += QStringLiteral(" (not there: only the line is taken out)");
+    else
+        text += QStringLiteral("\n  moved to: ") + nativePath(joinPath(site.appFolder, note.to));
+    if (!plan.pages.isEmpty())
+        text += QLatin1Char('\n') + pageLines(plan.pages, plan.note.link->fullName(), true);
+    return text;
+}
+
+// As add words it: one line a page, and the line to edit by hand where one is needed.
+QString RelocationFace::pageLines(const QList<PageChange>& pages, const QString& name, bool planned)
+{
+    QStringList lines;
+    for (const PageChange& page : pages) {
+        const PageLinkOutcome& outcome = page.outcome;
+        if (!page.takenOut) {
+            lines << classPageLinksText(
+                {{page.classFolder, {outcome}}}, [&](qsizetype) { return name; }, planned);
+            continue;
+        }
+        QString what = planned ? QStringLiteral("will take out the link to %1")
+                               : QStringLiteral("took out the link to %1");
+        if (outcome.problem != LinkProblem::None)
+            what = (planned ? QStringLiteral("cannot take out a link to %1 (%2)")
+                            : QStringLiteral("did not take out a link to %1 (%2)"))
+                       .arg(QStringLiteral("%1"), linkProblemText(outcome.problem));
+        lines << QStringLiteral("Class page %1: %2.")
+                     .arg(nativePath(joinPath(page.classFolder, QStringLiteral("index.htm"))),
+                          what.arg(name));
+        if (!outcome.byHand.isEmpty())
+            lines << QStringLiteral("  take out by hand: ") + outcome.byHand;
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString RelocationFace::done(const SiteData& site, const RelocationPlan& plan) const
@@ -317,6 +368,8 @@ int RelocationFace::report(const SiteData& site, const RelocationResult& result)
             say(QStringLiteral("An earlier run of this command was stopped part way; this one "
                                "finished it."));
         say(done(site, result.plan));
+        if (!result.pages.isEmpty())
+            say(pageLines(result.pages, result.plan.note.link->fullName(), false));
         say(undo(site, result.plan));
         if (result.logLeft)
             complain(QStringLiteral("The change is made, but it could not be written to the log: "

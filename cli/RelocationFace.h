@@ -14,6 +14,9 @@ QList<QCommandLineOption> studentChoiceOptions();
 QString studentChoiceProblem(const QCommandLineParser& parser);
 StudentChoice studentChoiceOf(const QCommandLineParser& parser);
 QCommandLineOption dryRunOption();
+// --link and --no-link, as add takes them.
+QList<QCommandLineOption> linkOptions();
+QString linkProblem(const QCommandLineParser& parser);
 QCommandLineOption valueOption(const char* name, const char* description, const char* valueName);
 
 // What remove, move and restore share: everything is checked and shown
@@ -36,9 +39,11 @@ private:
     QString undo(const SiteData& site, const RelocationPlan& plan) const;
     QString refusal(const SiteData& site, const RelocationPlan& plan) const;
     QString notDone() const;
+    static QString pageLines(const QList<PageChange>& pages, const QString& name, bool planned);
 
     RelocationRequest m_request;
     bool m_dryRun;
+    std::optional<bool> m_link; // --link or --no-link
 };
 
 } // namespace tk::cli

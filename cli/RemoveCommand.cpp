@@ -11,7 +11,8 @@ QString RemoveCommand::name() const
 
 QStringList RemoveCommand::synopsis() const
 {
-    return {QStringLiteral("remove --account A | --year Y --class C --folder F [--dry-run]")};
+    return {QStringLiteral(
+        "remove --account A | --year Y --class C --folder F [--dry-run] [--link | --no-link]")};
 }
 
 QString RemoveCommand::summary() const
@@ -22,11 +23,13 @@ QString RemoveCommand::summary() const
 QList<QCommandLineOption> RemoveCommand::options() const
 {
     return studentChoiceOptions()
-        + QList<QCommandLineOption>{dryRunOption(), intranetOption(), yesOption()};
+        + QList<QCommandLineOption>{dryRunOption(), intranetOption(), yesOption()} + linkOptions();
 }
 
 QString RemoveCommand::usageProblem(const QCommandLineParser& parser) const
 {
+    if (QString problem = linkProblem(parser); !problem.isEmpty())
+        return problem;
     return studentChoiceProblem(parser);
 }
 

@@ -24,7 +24,8 @@ QString RestoreCommand::name() const
 
 QStringList RestoreCommand::synopsis() const
 {
-    return {QStringLiteral("restore --held NAME --account A --year Y --class C [--dry-run]")};
+    return {QStringLiteral(
+        "restore --held NAME --account A --year Y --class C [--dry-run] [--link | --no-link]")};
 }
 
 QString RestoreCommand::summary() const
@@ -34,7 +35,8 @@ QString RestoreCommand::summary() const
 
 QList<QCommandLineOption> RestoreCommand::options() const
 {
-    return needed() + QList<QCommandLineOption>{dryRunOption(), intranetOption(), yesOption()};
+    return needed() + QList<QCommandLineOption>{dryRunOption(), intranetOption(), yesOption()}
+    + linkOptions();
 }
 
 QString RestoreCommand::usageProblem(const QCommandLineParser& parser) const
@@ -42,7 +44,7 @@ QString RestoreCommand::usageProblem(const QCommandLineParser& parser) const
     for (const QCommandLineOption& option : needed())
         if (!parser.isSet(option))
             return QStringLiteral("Missing %1.").arg(optionName(option));
-    return QString();
+    return linkProblem(parser);
 }
 
 int RestoreCommand::run(const QCommandLineParser& parser, const Console& console) const

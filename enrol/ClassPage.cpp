@@ -561,6 +561,96 @@ void replaceClassPage(const QString& classFolder, const QByteArray& bytes)
     }
 }
 
+LinkedPage withoutStudentLink(const QByteArray& page, const QString& folderName)
+{
+    LinkedPage unlinked{page, {{0, LinkProblem::NotLinked, QString()}}, false};
+    const QByteArray lower = page.toLower();
+    const QList<Anchor> anchors = anchorsOf(page, lower, charsetOf(page));
+    // From the end, so that each span's offsets still hold.
+    for (auto it = anchors.rbegin(); it != anchors.rend(); ++it) {
+        if (folderOf(it->address).compare(folderName, Qt::CaseInsensitive) != 0)
+            continue;
+        const Span item = isStudentLink(*it) ? itemOf(lower, *it) : Span{};
+        if (!item.valid()) {
+            // Taken out by hand, where its markup is the page author's own.
+            if (!unlinked.changed) {
+                unlinked.outcomes[0].problem = LinkProblem::OtherForm;
+                unlinked.outcomes[0].byHand = QStringLiteral("the link to %1/").arg(folderName);
+            }
+            continue;
+        }
+        const Span unit = unitOf(page, item);
+        unlinked.bytes.remove(unit.start, unit.end - unit.start);
+        unlinked.outcomes[0] = {0, LinkProblem::None, QString()};
+        unlinked.changed = true;
+    }
+    return unlinked;
+}
+
+PageStudent pageStudentFor(const QString& classFolder, const QString& folderName,
+                           const QString& account)
+{
+    if (!classFolder.isEmpty()) {
+        try {
+            const QByteArray page = pageIn(classFolder);
+            for (const Anchor& anchor : anchorsOf(page, page.toLower(), charsetOf(page)))
+                if (isStudentLink(anchor)
+                    && folderOf(anchor.address).compare(folderName, Qt::CaseInsensitive) == 0) {
+                    const auto [surname, given] = namesOf(anchor, folderName);
+                    if (!given.isEmpty() && anchor.text == given + QLatin1Char(' ') + surname)
+                        return {surname, given, folderName};
+                }
+        } catch (const std::exception&) {
+        }
+    }
+    const QStringList words = account.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (qsizetype k = 1; k < words.size(); ++k) {
+        const QString surname = words.mid(0, k).join(QLatin1Char(' '));
+        const QString given = words.mid(k).join(QLatin1Char(' '));
+        QString folder = surname.toLower() + QLatin1Char('_') + given.toLower();
+        folder.remove(QLatin1Char(' '));
+        if (folder.compare(folderName, Qt::CaseInsensitive) == 0)
+            return {surname, given, folderName};
+    }
+    const qsizetype underscore = folderName.indexOf(QLatin1Char('_'));
+    return {folderName.left(underscore),
+            underscore < 0 ? QString() : folderName.mid(underscore + 1), folderName};
+}
+
+PageChange unlinkClassPage(const QString& classFolder, const QString& folderName, bool write)
+{
+    const QString byHand = QStringLiteral("the link to %1/").arg(folderName);
+    PageChange change{classFolder, true, {0, LinkProblem::Unreadable, byHand}};
+    LinkedPage page;
+    try {
+        page = withoutStudentLink(pageIn(classFolder), folderName);
+    } catch (const std::exception&) {
+        return change;
+    }
+    change.outcome = page.outcomes.at(0);
+    try {
+        if (write && page.changed)
+            replaceClassPage(classFolder, page.bytes);
+    } catch (const std::exception&) {
+        change.outcome = {0, LinkProblem::Unwritable, byHand};
+    }
+    return change;
+}
+
+PageChange relinkClassPage(const QString& classFolder, const PageStudent& student, bool write)
+{
+    PageChange change{classFolder, false, plannedLinks(classFolder, {student}, {0}).students.at(0)};
+    if (!write || change.outcome.problem != LinkProblem::None)
+        return change;
+    try {
+        QByteArray before;
+        change.outcome = linkClassPage(classFolder, {student}, {0}, &before).students.at(0);
+    } catch (const std::exception&) {
+        change.outcome = {0, LinkProblem::Unwritable, byHandLine(student)};
+    }
+    return change;
+}
+
 QString linkProblemText(LinkProblem problem)
 {
     switch (problem) {
@@ -575,6 +665,10 @@ QString linkProblemText(LinkProblem problem)
         return QStringLiteral("it links the student's folder already");
     case LinkProblem::Unreadable:
         return QStringLiteral("it cannot be read");
+    case LinkProblem::Unwritable:
+        return QStringLiteral("it cannot be written");
+    case LinkProblem::NotLinked:
+        return QStringLiteral("it does not link the student's folder");
     }
     return QString();
 }

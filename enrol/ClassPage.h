@@ -33,6 +33,8 @@ enum class LinkProblem {
     OtherForm, // it links student folders, but not as items "folder/index.htm" of a list
     AlreadyLinked, // it links the student's folder already
     Unreadable, // the page could not be read
+    Unwritable, // the page could not be written
+    NotLinked, // taking a link out: the page does not link the student's folder
 };
 
 struct PageLinkOutcome
@@ -76,6 +78,33 @@ ClassPageLinks linkClassPage(const QString& classFolder, const QList<PageStudent
                              const QList<qsizetype>& numbers, QByteArray* before);
 // Puts `bytes` back as the page, the same way. Throws NumberedFailure.
 void replaceClassPage(const QString& classFolder, const QByteArray& bytes);
+
+// `page` without the list items that link the student's folder in the form
+// the program writes, each with its line when it has its line to itself.
+// Every other byte stays as it was.
+LinkedPage withoutStudentLink(const QByteArray& page, const QString& folderName);
+
+// The student whose folder the page in `classFolder` links, named as the
+// link's text shows; else as `account` reads as "Surname Given"; else by the
+// folder name's two parts. An empty `classFolder` reads no page.
+PageStudent pageStudentFor(const QString& classFolder, const QString& folderName,
+                           const QString& account);
+
+// A link taken out of, or put into, one class page for a student moving
+// between classes.
+struct PageChange
+{
+    QString classFolder;
+    bool takenOut = false; // else put in
+    PageLinkOutcome outcome;
+};
+
+// Takes the student's link out of the page in `classFolder`, or with `write`
+// false only says what that would do. A page that cannot be read or written
+// is left as it is, and the outcome says so.
+PageChange unlinkClassPage(const QString& classFolder, const QString& folderName, bool write);
+// The same for putting a link in, as an add does.
+PageChange relinkClassPage(const QString& classFolder, const PageStudent& student, bool write);
 
 // Why a link was not made, for the operator: "it links no student folder".
 QString linkProblemText(LinkProblem problem);

@@ -103,6 +103,13 @@ bool names(const ShortcutRegister& shortcuts, const RegisterRecord& record)
 namespace {
 
 const QString relocationMark = QStringLiteral("relocate");
+// A line of its own, which a copy of the program that knows no links passes over.
+const QString relocationLinkMark = QStringLiteral("relocate-link");
+
+QString parentOf(const QString& path)
+{
+    return path.section(QLatin1Char('/'), 0, -2);
+}
 
 QString encoded(const QString& field)
 {
@@ -155,6 +162,13 @@ void finishRelocation(const SiteData& site, const RelocationNote& note, const Re
                                note.to, note.from}}))
         finished.logNotWritten = true;
     finished.relocated << note;
+    if (note.link) {
+        // A page the stopped run was writing, which never took the page's place.
+        for (const QString& folder : {note.from, note.to})
+            files::removeFileIfPresent(
+                joinPath(parentOf(joinPath(site.appFolder, folder)), classPageTempName));
+        finished.relinked = relocateClassPageLinks(site.appFolder, note, true);
+    }
 }
 
 } // namespace
@@ -166,7 +180,14 @@ void writeRelocationNote(const QString& appFolder, const RelocationNote& note)
     for (QString& field : fields)
         field = encoded(field);
     files::File file = files::createAfresh(journalPathIn(appFolder));
-    file.write(fields.join(QLatin1Char(',')).toUtf8() + "\r\n");
+    QByteArray text = fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    if (note.link)
+        text += QStringList{relocationLinkMark, encoded(note.link->surname),
+                            encoded(note.link->givenName)}
+                    .join(QLatin1Char(','))
+                    .toUtf8()
+            + "\r\n";
+    file.write(text);
     file.sync();
     file.close();
 }
@@ -176,17 +197,38 @@ std::optional<RelocationNote> readRelocationNote(const QString& appFolder)
     const QString path = journalPathIn(appFolder);
     if (!files::nameExists(path))
         return std::nullopt;
+    std::optional<RelocationNote> found;
     for (const QByteArray& line : files::readWholeFile(path).split('\n')) {
         QStringList fields = QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
-        if (fields.size() != 12 || fields[0] != relocationMark)
-            continue;
         for (QString& field : fields)
             field = decoded(field);
-        RelocationNote note{fields[1], fields[2], fields[3], rowOf(fields, 4), rowOf(fields, 8)};
+        if (found && fields.size() == 3 && fields[0] == relocationLinkMark) {
+            found->link = PageStudent{fields[1], fields[2],
+                                      (found->newRow ? found->newRow : found->oldRow)->folderName};
+            continue;
+        }
+        if (found || fields.size() != 12 || fields[0] != relocationMark)
+            continue;
+        RelocationNote note{fields[1],        fields[2],        fields[3],
+                            rowOf(fields, 4), rowOf(fields, 8), std::nullopt};
         if (staysInside(note.from) && staysInside(note.to) && (note.oldRow || note.newRow))
-            return note;
+            found = note;
     }
-    return std::nullopt;
+    return found;
+}
+
+QList<PageChange> relocateClassPageLinks(const QString& appFolder, const RelocationNote& note,
+                                         bool write)
+{
+    QList<PageChange> changes;
+    if (!note.link)
+        return changes;
+    if (note.oldRow)
+        changes << unlinkClassPage(parentOf(joinPath(appFolder, note.from)),
+                                   note.oldRow->folderName, write);
+    if (note.newRow)
+        changes << relinkClassPage(parentOf(joinPath(appFolder, note.to)), *note.link, write);
+    return changes;
 }
 
 bool updateRegisterFor(const QString& appFolder, ShortcutRegister current,

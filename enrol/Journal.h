@@ -52,6 +52,9 @@ struct RelocationNote
     QString to;
     std::optional<RegisterRecord> oldRow; // the line that goes
     std::optional<RegisterRecord> newRow; // the line that comes
+    // Set when the run links class pages: the student's link then leaves the
+    // old class's page and comes into the new one's, after the register.
+    std::optional<PageStudent> link;
 };
 
 // Writes the note in the journal's place and makes it durable; throws NumberedFailure.
@@ -62,6 +65,13 @@ std::optional<RelocationNote> readRelocationNote(const QString& appFolder);
 bool updateRegisterFor(const QString& appFolder, ShortcutRegister current,
                        const RelocationNote& note, const RegisterLock& lock);
 
+// Where `note` has a link: takes it out of the page of the class the folder
+// leaves and puts it into the page of the class it comes to, or with `write`
+// false says what that would do. Each is done at most once, however often
+// this runs, so that the next run can finish what a stopped one began.
+QList<PageChange> relocateClassPageLinks(const QString& appFolder, const RelocationNote& note,
+                                         bool write);
+
 // What a run that was killed or lost its power had left, and the next one finished.
 struct Leftovers
 {
@@ -69,6 +79,7 @@ struct Leftovers
     qsizetype removed = 0; // folders it had not
     QList<RelocationNote> relocated; // moves it had made, whose register this run matched
     qsizetype relocationsDropped = 0; // moves it had not begun
+    QList<PageChange> relinked; // the class pages of the moves it had made
     bool logNotWritten = false; // what this run finished could not be logged
 };
 

@@ -74,6 +74,21 @@ RelocationPlan refused(RelocationPlan plan, Verdict verdict)
     return plan;
 }
 
+// The link keeps the name the old class page gives the student, where it
+// gives one, and is noted with the change so that a run finishing it links
+// the same.
+RelocationPlan ready(const SiteData& site, RelocationPlan plan, const RelocationRequest& request,
+                     const QString& oldClassFolder)
+{
+    plan.verdict = Verdict::Ready;
+    if (request.linkClassPages) {
+        const RegisterRecord& row = plan.note.newRow ? *plan.note.newRow : *plan.note.oldRow;
+        plan.note.link = pageStudentFor(oldClassFolder, row.folderName, row.accountName);
+        plan.pages = relocateClassPageLinks(site.appFolder, plan.note, false);
+    }
+    return plan;
+}
+
 std::optional<RegisterRecord> rowTaking(const ShortcutRegister& current, const RegisterRecord& row,
                                         bool account)
 {
@@ -111,11 +126,13 @@ RelocationPlan planRestore(const SiteData& site, const ShortcutRegister& current
                                 plan.row.folderName);
     plan.note = {actionOf(Kind::Restore),
                  folderInSite(site.appFolder, joinPath(holding, request.held)),
-                 folderInSite(site.appFolder, to), std::nullopt, plan.row};
+                 folderInSite(site.appFolder, to),
+                 std::nullopt,
+                 plan.row,
+                 std::nullopt};
     if (files::nameExists(to))
         return refused(plan, Verdict::FolderTaken);
-    plan.verdict = Verdict::Ready;
-    return plan;
+    return ready(site, plan, request, QString());
 }
 
 // Whether a stopped run was making this very change, which this run then finished.
@@ -181,12 +198,15 @@ RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& curr
         }
         to = joinPath(classFolderOf(site, newRow->yearName, newRow->className), row.folderName);
     }
-    plan.note = {actionOf(request.kind), folderInSite(site.appFolder, from),
-                 folderInSite(site.appFolder, to), row, newRow};
+    plan.note = {actionOf(request.kind),
+                 folderInSite(site.appFolder, from),
+                 folderInSite(site.appFolder, to),
+                 row,
+                 newRow,
+                 std::nullopt};
     if (files::nameExists(to))
         return refused(plan, Verdict::FolderTaken);
-    plan.verdict = Verdict::Ready;
-    return plan;
+    return ready(site, plan, request, classFolderOf(site, row.yearName, row.className));
 }
 
 namespace {
@@ -247,6 +267,7 @@ private:
                 m_result.plan.verdict = Verdict::Ready;
                 m_result.plan.note = note;
                 m_result.plan.row = note.oldRow ? *note.oldRow : *note.newRow;
+                m_result.pages = m_result.leftovers.relinked;
                 return;
             }
         const ShortcutRegister current = reloadRegister(m_site.appFolder, m_site.shortcuts);
@@ -259,6 +280,9 @@ private:
         writeRelocationNote(m_site.appFolder, note);
         if (!change(current, note, lock))
             return;
+        // After the register, so that a page that cannot be edited leaves the
+        // change made, and the operator edits it by hand as the report says.
+        m_result.pages = relocateClassPageLinks(m_site.appFolder, note, true);
         m_result.logLeft = appendToChangeLog(m_site.appFolder,
                                              {{note.action, m_result.plan.row.accountName, note.to,
                                                note.from}});

@@ -34,6 +34,9 @@ struct RelocationRequest
     QString toYear;
     QString toClass;
     QString held; // Restore: its folder's name in the holding folder
+    // The student's link leaves the class page the folder leaves and comes
+    // into the one it comes to, as an add links it.
+    bool linkClassPages = false;
 };
 
 // What a request comes to against a register, before anything changes.
@@ -58,6 +61,7 @@ struct RelocationPlan
     qsizetype matches = 0;
     bool folderGone = false; // Remove: the register names a folder that is not there
     RelocationNote note; // when Ready: what the change does
+    QList<PageChange> pages; // when Ready and linking: what the class pages would get
 };
 
 RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& current,
@@ -82,6 +86,7 @@ struct RelocationResult
     std::optional<FailureReport> logLeft; // the change stands; its line could not be logged
     std::optional<FailureReport> lockLeft;
     Leftovers leftovers;
+    QList<PageChange> pages; // when done and linking: what the class pages got
 };
 
 // Under the register's lock, after what a stopped run left is finished: the

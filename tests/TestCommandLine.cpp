@@ -58,6 +58,8 @@ private slots:
     void aStoppedListIsFinishedByRunningItAgain();
     void removesAndMovesRegisteredStudents_data();
     void removesAndMovesRegisteredStudents();
+    void movesTheClassPageLinks_data();
+    void movesTheClassPageLinks();
     void undoesWhatItPrints_data();
     void undoesWhatItPrints();
     void logsEveryChange_data();
@@ -860,6 +862,74 @@ void TestCommandLine::removesAndMovesRegisteredStudents()
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerAfter);
         QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.old")), before["tkshrtct.dat"]);
     }
+}
+
+// 7A and 7B before and after, with tkaddstudent.ini asking for links.
+void TestCommandLine::movesTheClassPageLinks_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArrayList>("pages"); // 7A, 7B
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QByteArrayList>("pagesAfter"); // empty: as before
+    const auto page = [](const QByteArray& items) { return "<ul>\r\n" + items + "</ul>\r\n"; };
+    const QByteArray adams = "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n";
+    const QByteArray lee = "  <li><a href=\"lee_kim/index.htm\">Kim Lee</a></li>\r\n";
+    const QByteArray zed = "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n";
+    const QByteArrayList both{page(adams + zed), page(lee)};
+    QTest::newRow("remove, the page links the student")
+        << QStringList{"remove", "--account", "adams ben"} << both
+        << "Class page %7A: took out the link to Ben Adams.\n"
+        << QByteArrayList{page(zed), page(lee)};
+    QTest::newRow("remove, the page does not link the student")
+        << QStringList{"remove", "--account", "Lee Kim"} << QByteArrayList{page(zed), page(adams)}
+        << "Class page %7B: did not take out a link to Kim Lee (it does not link the student's "
+           "folder).\n"
+        << QByteArrayList();
+    QTest::newRow("remove, --no-link")
+        << QStringList{"remove", "--account", "zz9", "--no-link"} << both << "" << QByteArrayList();
+    QTest::newRow("move, in its sorted place")
+        << QStringList{"move", "--account", "ZZ9", "--to-class", "7B"} << both
+        << "Class page %7A: took out the link to Zoe Zed.\nClass page %7B: linked Zoe Zed.\n"
+        << QByteArrayList{page(adams), page(lee + zed)};
+    QTest::newRow("move, --dry-run")
+        << QStringList{"move", "--account", "zz9", "--to-class", "7B", "--dry-run"} << both
+        << "Class page %7A: will take out the link to Zoe Zed.\nClass page %7B: will link Zoe "
+           "Zed.\n--dry-run: nothing was changed.\n"
+        << QByteArrayList();
+    QTest::newRow("move, a page with no list")
+        << QStringList{"move", "--account", "zz9", "--to-class", "7B"}
+        << QByteArrayList{page(zed), "<p>7B</p>"}
+        << "Class page %7B: did not link Zoe Zed (it has no list of links to its students' "
+           "folders).\n  add by hand: <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\n"
+        << QByteArrayList{page(""), "<p>7B</p>"};
+    const QByteArray ng = "  <li><a href=\"ng_al/index.htm\">Al Ng</a></li>\r\n";
+    QTest::newRow("restore")
+        << QStringList{"restore",         "--held",        "2026-12-09 10-30-00 ng_al",
+                       "--account=Ng Al", "--year=Year 7", "--class=7A"}
+        << both << "Class page %7A: linked Al Ng.\n"
+        << QByteArrayList{page(adams + ng + zed), page(lee)};
+}
+
+void TestCommandLine::movesTheClassPageLinks()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArrayList, pages);
+    QFETCH(QString, said);
+    QFETCH(QByteArrayList, pagesAfter);
+    makeStudentFolders();
+    QDir().mkpath(m_intranet->path("removed/2026-12-09 10-30-00 ng_al"));
+    tktest::writeFile(m_intranet->path("tkaddstudent.ini"), "[class pages]\r\nlink=yes\r\n");
+    const QStringList paths{"2026/Year 7/7A/index.htm", "2026/Year 7/7B/index.htm"};
+    for (qsizetype i = 0; i < 2; ++i)
+        tktest::writeFile(m_intranet->path(paths[i]), pages[i]);
+
+    QCOMPARE(run(arguments << "--intranet" << m_intranet->root() << "--yes"), 0);
+
+    said.replace("%7A", native(paths[0])).replace("%7B", native(paths[1]));
+    QVERIFY2(said.isEmpty() ? !m_out.contains("Class page") : m_out.contains(said),
+             qPrintable(m_out + m_err));
+    for (qsizetype i = 0; i < 2; ++i)
+        QCOMPARE(tktest::readFile(m_intranet->path(paths[i])), pagesAfter.value(i, pages[i]));
 }
 
 void TestCommandLine::undoesWhatItPrints_data()

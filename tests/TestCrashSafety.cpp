@@ -173,6 +173,12 @@ QByteArray classPage(const QByteArray& items)
         + "</ul>\r\n</body></html>\r\n";
 }
 
+using Kind = RelocationRequest::Kind;
+const QByteArray adamsItem = "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n";
+const QByteArray leeItem = "  <li><a href=\"lee_kim/index.htm\">Kim Lee</a></li>\r\n";
+const QByteArray zedItem = "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n";
+const QByteArray leePage = classPage(leeItem);
+
 struct RunEnd
 {
     int step;
@@ -375,13 +381,18 @@ void TestCrashSafety::aKilledRemovalOrMoveIsFinishedByTheNextRun_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("placed"); // where the folder ends: a class, or the holding folder
     QTest::addColumn<QByteArray>("newRegister");
-    QTest::newRow("remove") << int(RelocationRequest::Kind::Remove) << "removed"
-                            << QByteArray("Lee Kim,lee_kim,7B,Year 7\r\n"
-                                          "zz9,zed_zoe,7A,Year 7\r\n");
-    QTest::newRow("move") << int(RelocationRequest::Kind::Move) << "2026/Year 7/7B"
-                          << QByteArray("Adams Ben,adams_ben,7B,Year 7\r\n"
-                                        "Lee Kim,lee_kim,7B,Year 7\r\n"
-                                        "zz9,zed_zoe,7A,Year 7\r\n");
+    QTest::addColumn<QByteArrayList>("pagesAfter"); // 7A and 7B; none: not linked
+    const QByteArray removed("Lee Kim,lee_kim,7B,Year 7\r\nzz9,zed_zoe,7A,Year 7\r\n");
+    const QByteArray moved("Adams Ben,adams_ben,7B,Year 7\r\n" + removed);
+    const Kind remove = RelocationRequest::Kind::Remove;
+    const Kind move = RelocationRequest::Kind::Move;
+    QTest::newRow("remove") << int(remove) << "removed" << removed << QByteArrayList();
+    QTest::newRow("move") << int(move) << "2026/Year 7/7B" << moved << QByteArrayList();
+    QTest::newRow("remove, linked")
+        << int(remove) << "removed" << removed << QByteArrayList{classPage(zedItem), leePage};
+    QTest::newRow("move, linked") << int(move) << "2026/Year 7/7B" << moved
+                                  << QByteArrayList{classPage(zedItem),
+                                                    classPage(adamsItem + leeItem)};
 }
 
 // Killed at any call, the folder and the register may stand apart only with
@@ -392,10 +403,14 @@ void TestCrashSafety::aKilledRemovalOrMoveIsFinishedByTheNextRun()
     QFETCH(int, kind);
     QFETCH(QString, placed);
     QFETCH(QByteArray, newRegister);
+    QFETCH(QByteArrayList, pagesAfter);
     RelocationRequest request;
     request.kind = RelocationRequest::Kind(kind);
     request.student.account = "adams BEN";
     request.toClass = "7B";
+    request.linkClassPages = !pagesAfter.isEmpty();
+    const QStringList pages{"2026/Year 7/7A/index.htm", "2026/Year 7/7B/index.htm"};
+    const QByteArrayList pagesBefore{classPage(adamsItem + zedItem), leePage};
     const auto relocated = [&](const Intranet& intranet) {
         return relocate(intranet.load(), request).stop == RelocationResult::Stop::None;
     };
@@ -413,13 +428,20 @@ void TestCrashSafety::aKilledRemovalOrMoveIsFinishedByTheNextRun()
         Intranet intranet;
         tktest::writeFile(intranet.path("2026/Year 7/7A/adams_ben/index.htm"), "Ben's page");
         tktest::writeFile(intranet.path("2026/Year 7/7A/adams_ben/work/essay.htm"), "essay");
+        for (qsizetype i = 0; i < pagesAfter.size(); ++i)
+            tktest::writeFile(intranet.path(pages[i]), pagesBefore[i]);
         const auto folder = tktest::snapshot(intranet.path("2026/Year 7/7A/adams_ben"));
-        const auto before = tktest::snapshot(intranet.root());
+        auto before = tktest::snapshot(intranet.root());
         QString what;
         const ChildEnd end = runKilledAtCall(
             step, [&] { return relocated(intranet); }, &what);
         QVERIFY2(end != ChildEnd::Failed,
                  qPrintable(QStringLiteral("step %1: %2").arg(step).arg(what)));
+        for (qsizetype i = 0; i < pagesAfter.size(); ++i) {
+            const QByteArray page = tktest::readFile(intranet.path(pages[i]));
+            QVERIFY2(page == pagesBefore[i] || page == pagesAfter[i], page.constData());
+            before[pages[i]] = pagesAfter[i];
+        }
         checkTheNextStartUpWorks(intranet.root());
         const QByteArray dat = tktest::readFile(intranet.path("tkshrtct.dat"));
         QVERIFY(dat == oldRegister || dat == newRegister);
