@@ -7,12 +7,6 @@ namespace tk::cli {
 
 namespace {
 
-QCommandLineOption valueOption(const char* name, const char* description, const char* valueName)
-{
-    return {QString::fromLatin1(name), QString::fromLatin1(description),
-            QString::fromLatin1(valueName)};
-}
-
 const QCommandLineOption surname = valueOption("surname", "The student's surname.", "name");
 const QCommandLineOption given = valueOption("given", "The student's given or preferred name.",
                                              "name");
@@ -32,13 +26,6 @@ const QCommandLineOption dryRun{
     QStringLiteral("Show what would happen to each student of the list; change nothing.")};
 const QCommandLineOption report = valueOption(
     "report", "Write what became of each row of the list to this CSV file.", "file");
-
-const QCommandLineOption link{
-    QStringLiteral("link"),
-    QStringLiteral("Link each new student from the class page, whatever tkaddstudent.ini says.")};
-const QCommandLineOption noLink{
-    QStringLiteral("no-link"),
-    QStringLiteral("Leave the class pages as they are, whatever tkaddstudent.ini says.")};
 
 const QList<QCommandLineOption> singleOnly{surname, given, year, className, login};
 const QList<QCommandLineOption> listOnly{encoding, dryRun, report};
@@ -77,14 +64,14 @@ QString AddCommand::summary() const
 
 QList<QCommandLineOption> AddCommand::options() const
 {
-    return singleOnly + QList<QCommandLineOption>{from} + listOnly
-        + QList<QCommandLineOption>{link, noLink, intranetOption(), yesOption()};
+    return singleOnly + QList<QCommandLineOption>{from} + listOnly + linkOptions()
+        + QList<QCommandLineOption>{intranetOption(), yesOption()};
 }
 
 QString AddCommand::usageProblem(const QCommandLineParser& parser) const
 {
-    if (parser.isSet(link) && parser.isSet(noLink))
-        return QStringLiteral("Give --link or --no-link, not both.");
+    if (QString problem = linkProblem(parser); !problem.isEmpty())
+        return problem;
     const bool list = parser.isSet(from);
     for (const QCommandLineOption& option : list ? singleOnly : listOnly)
         if (parser.isSet(option))
@@ -113,8 +100,7 @@ int AddCommand::run(const QCommandLineParser& parser, const Console& console) co
     add.encoding = parser.value(encoding);
     add.reportFile = parser.value(report);
     add.dryRun = parser.isSet(dryRun);
-    if (parser.isSet(link) || parser.isSet(noLink))
-        add.linkClassPages = parser.isSet(link);
+    add.linkClassPages = linksAsked(parser);
     return add.list.isEmpty() ? addOneStudent(add, console) : addStudentList(add, console);
 }
 

@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tk::cli {
@@ -35,5 +36,11 @@ QCommandLineOption intranetOption();
 QCommandLineOption yesOption();
 // "--name", as the operator types it.
 QString optionName(const QCommandLineOption& option);
+QCommandLineOption valueOption(const char* name, const char* description, const char* valueName);
+// --link and --no-link, for every verb that changes students: whether this
+// run was told to keep the class pages' links, or left it to tkaddstudent.ini.
+QList<QCommandLineOption> linkOptions();
+QString linkProblem(const QCommandLineParser& parser);
+std::optional<bool> linksAsked(const QCommandLineParser& parser);
 
 } // namespace tk::cli

@@ -186,6 +186,43 @@ QString optionName(const QCommandLineOption& option)
     return QStringLiteral("--") + option.names().constLast();
 }
 
+QCommandLineOption valueOption(const char* name, const char* description, const char* valueName)
+{
+    return {QString::fromLatin1(name), QString::fromLatin1(description),
+            QString::fromLatin1(valueName)};
+}
+
+namespace {
+
+const QCommandLineOption link{
+    QStringLiteral("link"),
+    QStringLiteral("Keep the class pages' links with the students (link a new one, take out or "
+                   "move a link), whatever tkaddstudent.ini says.")};
+const QCommandLineOption noLink{
+    QStringLiteral("no-link"),
+    QStringLiteral("Leave the class pages as they are, whatever tkaddstudent.ini says.")};
+
+} // namespace
+
+QList<QCommandLineOption> linkOptions()
+{
+    return {link, noLink};
+}
+
+QString linkProblem(const QCommandLineParser& parser)
+{
+    if (parser.isSet(link) && parser.isSet(noLink))
+        return QStringLiteral("Give --link or --no-link, not both.");
+    return QString();
+}
+
+std::optional<bool> linksAsked(const QCommandLineParser& parser)
+{
+    if (parser.isSet(link) || parser.isSet(noLink))
+        return parser.isSet(link);
+    return std::nullopt;
+}
+
 } // namespace cli
 
 std::optional<QString> windowRequested(const QStringList& arguments)

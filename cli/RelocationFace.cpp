@@ -19,12 +19,6 @@ const QCommandLineOption account = valueOption(
 const QCommandLineOption year = valueOption("year", "The scholastic year.", "year");
 const QCommandLineOption className = valueOption("class", "The class.", "class");
 const QCommandLineOption folder = valueOption("folder", "The student's folder name.", "name");
-const QCommandLineOption link{
-    QStringLiteral("link"),
-    QStringLiteral("Move the student's link on the class pages, whatever tkaddstudent.ini says.")};
-const QCommandLineOption noLink{
-    QStringLiteral("no-link"),
-    QStringLiteral("Leave the class pages as they are, whatever tkaddstudent.ini says.")};
 
 QString listed(const QStringList& names)
 {
@@ -44,12 +38,6 @@ QString lineOf(const RegisterRecord& row)
 }
 
 } // namespace
-
-QCommandLineOption valueOption(const char* name, const char* description, const char* valueName)
-{
-    return {QString::fromLatin1(name), QString::fromLatin1(description),
-            QString::fromLatin1(valueName)};
-}
 
 QCommandLineOption accountOption()
 {
@@ -100,26 +88,13 @@ QCommandLineOption dryRunOption()
     return {QStringLiteral("dry-run"), QStringLiteral("Show what would happen; change nothing.")};
 }
 
-QList<QCommandLineOption> linkOptions()
-{
-    return {link, noLink};
-}
-
-QString linkProblem(const QCommandLineParser& parser)
-{
-    if (parser.isSet(link) && parser.isSet(noLink))
-        return QStringLiteral("Give --link or --no-link, not both.");
-    return QString();
-}
-
 RelocationFace::RelocationFace(const QCommandLineParser& parser, RelocationRequest request,
                                const Console& console)
     : SiteCommand(parser.value(intranetOption()), parser.isSet(yesOption()), console)
     , m_request(std::move(request))
     , m_dryRun(parser.isSet(dryRunOption()))
+    , m_link(linksAsked(parser))
 {
-    if (parser.isSet(link) || parser.isSet(noLink))
-        m_link = parser.isSet(link);
 }
 
 int RelocationFace::runOn(const SiteData& site)

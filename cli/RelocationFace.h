@@ -14,10 +14,6 @@ QList<QCommandLineOption> studentChoiceOptions();
 QString studentChoiceProblem(const QCommandLineParser& parser);
 StudentChoice studentChoiceOf(const QCommandLineParser& parser);
 QCommandLineOption dryRunOption();
-// --link and --no-link, as add takes them.
-QList<QCommandLineOption> linkOptions();
-QString linkProblem(const QCommandLineParser& parser);
-QCommandLineOption valueOption(const char* name, const char* description, const char* valueName);
 
 // What remove, move and restore share: everything is checked and shown
 // before the question, the change runs under the lock, and what it did is
