@@ -201,13 +201,23 @@ Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
         .arg(field.label, refusals::quoted(unstorable));
 }
 
-template<typename Check, typename... Extra>
-Refusal firstRefusal(std::initializer_list<Field> fields, Check check, const Extra&... extra)
+using Check = Refusal (*)(const Field&);
+
+Refusal firstRefusal(const Field& field, std::initializer_list<Check> checks)
 {
-    for (const Field& field : fields)
-        if (Refusal refusal = check(field, extra...))
+    for (const Check check : checks)
+        if (Refusal refusal = check(field))
             return refusal;
     return std::nullopt;
+}
+
+// Every refused field at once, so that one look at a refused row shows all
+// that needs changing in it.
+Refusal together(const QStringList& refusals)
+{
+    if (refusals.isEmpty())
+        return std::nullopt;
+    return refusals.join(QStringLiteral("  "));
 }
 
 struct Fields
@@ -246,23 +256,23 @@ QString folderKey(const QString& year, const QString& className, const QString& 
 Refusal refusals::ofValues(const Student& student)
 {
     const Fields f(student);
-    const auto typed = {f.givenName, f.surname, f.year, f.className, f.login};
-    if (Refusal r = firstRefusal(typed, registerSyntaxRefusal))
-        return r;
-    if (Refusal r = firstRefusal(typed, controlCharacterRefusal))
-        return r;
-    if (Refusal r = firstRefusal(typed, invisibleCharacterRefusal))
-        return r;
-    if (Refusal r = firstRefusal({f.givenName, f.surname, f.year, f.className}, blankRefusal))
-        return r;
-    if (Refusal r = firstRefusal({f.givenName, f.surname, f.year, f.className, f.folder},
-                                 pathSegmentRefusal))
-        return r;
-    if (Refusal r = firstRefusal({f.year, f.className, f.folder}, windowsNameRefusal))
-        return r;
-    if (Refusal r = windowsDeviceRefusal(f.folder))
-        return r;
-    return nameLengthRefusal(f.folder);
+    QStringList refused;
+    const auto check = [&refused](const Field& field, std::initializer_list<Check> checks) {
+        if (Refusal refusal = firstRefusal(field, checks))
+            refused << *refusal;
+    };
+    for (const Field& name : {f.givenName, f.surname})
+        check(name, {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal,
+                     blankRefusal, pathSegmentRefusal});
+    for (const Field& place : {f.year, f.className})
+        check(place, {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal,
+                      blankRefusal, pathSegmentRefusal, windowsNameRefusal});
+    check(f.login, {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal});
+    // The folder name is made of the names: its faults are theirs, said once.
+    if (refused.isEmpty())
+        check(f.folder,
+              {pathSegmentRefusal, windowsNameRefusal, windowsDeviceRefusal, nameLengthRefusal});
+    return together(refused);
 }
 
 QString refusals::quoted(const QString& value)
@@ -330,8 +340,11 @@ std::optional<RegisterRecord> RegisterCheck::rowNaming(const Student& student) c
 Refusal RegisterCheck::refusalFor(const Student& student, int line)
 {
     const Fields f(student);
-    if (Refusal r = firstRefusal({f.givenName, f.surname, f.year, f.className, f.login},
-                                 encodingRefusal, m_register.encoding))
+    QStringList unstorable;
+    for (const Field& field : {f.givenName, f.surname, f.year, f.className, f.login})
+        if (Refusal refusal = encodingRefusal(field, m_register.encoding))
+            unstorable << *refusal;
+    if (Refusal r = together(unstorable))
         return r;
     if (Refusal r = limitRefusal(student))
         return r;

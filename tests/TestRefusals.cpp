@@ -27,6 +27,7 @@ private slots:
     void oneAccountNeverBelongsToTwoStudents_data();
     void oneAccountNeverBelongsToTwoStudents();
     void refusesPathsLongerThanWindowsTakes();
+    void namesEveryRefusedField();
 
 private:
     SiteData m_site;
@@ -398,6 +399,33 @@ void TestRefusals::refusesPathsLongerThanWindowsTakes()
                  + " would hold paths of 260 characters once the template is copied into it, "
                    "and Windows takes paths of at most 259 characters.  Please shorten the "
                    "surname or the given name and try again.");
+}
+
+// One look at a refused row shows all that needs changing in it.
+void TestRefusals::namesEveryRefusedField()
+{
+    StudentInputs inputs = annaMaria;
+    inputs.surname = QStringLiteral("a/b");
+    inputs.year = QStringLiteral(" ");
+    QCOMPARE(refusalOf(inputs, m_site),
+             "The New Student's Surname holds the character \"/\", which would put the student's "
+             "folder outside the Ilvantis structure.  Please remove it and try again.  The "
+             "Scholastic Year is blank.  Please choose or type one and try again.");
+
+    inputs = annaMaria;
+    inputs.year = QStringLiteral("Y0");
+    inputs.className = QStringLiteral("C0");
+    inputs.givenName = QString::fromUtf8("Ayşe");
+    inputs.surname = QString::fromUtf8("Dvořák");
+    const ShortcutRegister codePage = parseRegister("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n", "tkshrtct.dat");
+    RegisterCheck check(codePage);
+    QCOMPARE(check.refusalFor(studentOf(inputs, m_site)).value_or(QString()),
+             QString::fromUtf8(
+                 "The Given or Preferred Name holds the characters \"ş\", which the register file "
+                 "tkshrtct.dat cannot store in its character set.  Please type the name without "
+                 "them and try again.  The New Student's Surname holds the characters \"ř\", which "
+                 "the register file tkshrtct.dat cannot store in its character set.  Please type "
+                 "the name without them and try again."));
 }
 
 QTEST_GUILESS_MAIN(TestRefusals)
