@@ -55,9 +55,8 @@ QByteArray readStandardInput()
 
 Console standardConsole()
 {
-    return {[](const QString& text) { std::cout << text.toLocal8Bit().constData() << std::flush; },
-            writeStandardError, readTerminalLine, readStandardInput,
-            [] { return !std::cout.good(); }};
+    return {[](const QString& text) { writeText(stdout, text); }, writeStandardError,
+            readTerminalLine, readStandardInput, [] { return std::ferror(stdout) != 0; }};
 }
 
 #ifdef _WIN32

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -53,9 +52,23 @@ QString fromFsPath(const std::filesystem::path& path)
 #endif
 }
 
-void writeStandardError(const QString& text)
+bool writeText(std::FILE* stream, const QString& text)
 {
-    std::cerr << text.toLocal8Bit().constData() << std::flush;
+#ifdef _WIN32
+    const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (GetConsoleMode(console, &mode)) {
+        std::fflush(stream);
+        DWORD written = 0;
+        return WriteConsoleW(console, text.utf16(), static_cast<DWORD>(text.size()), &written,
+                             nullptr)
+            && written == static_cast<DWORD>(text.size());
+    }
+#endif
+    const QByteArray bytes = text.toUtf8();
+    return std::fwrite(bytes.constData(), 1, bytes.size(), stream)
+        == static_cast<std::size_t>(bytes.size())
+        && std::fflush(stream) == 0;
 }
 
 namespace files {

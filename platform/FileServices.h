@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace tk {
@@ -17,9 +18,17 @@ QString nativePath(const QString& path);
 std::filesystem::path toFsPath(const QString& path);
 QString fromFsPath(const std::filesystem::path& path);
 
-// The one way the program writes to standard error, as it stands: the
-// command line's complaints, and the reports of a window started from a console.
-void writeStandardError(const QString& text);
+// The one way the program writes text to a standard stream: to a Windows
+// console in UTF-16, the only form in which it shows every letter whatever
+// its code page; to a file or pipe in UTF-8, as scripts and editors read it.
+// False when the text did not all go out.
+bool writeText(std::FILE* stream, const QString& text);
+
+// The command line's complaints, and the reports of a window started from a console.
+inline void writeStandardError(const QString& text)
+{
+    writeText(stderr, text);
+}
 
 // Every operation below throws NumberedFailure when the operating system refuses.
 namespace files {

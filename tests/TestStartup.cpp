@@ -8,20 +8,39 @@
 #include <QDir>
 #include <QtTest>
 
-#include <iostream>
-#include <sstream>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 using namespace tk;
 
 namespace {
 
-// Everything written to std::cerr while it lives.
+// Everything written to standard error while it lives, caught where the
+// program writes it: the file descriptor.
 struct CapturedStandardError
 {
-    std::ostringstream bytes;
-    std::streambuf* previous = std::cerr.rdbuf(bytes.rdbuf());
-    ~CapturedStandardError() { std::cerr.rdbuf(previous); }
-    QString text() const { return QString::fromLocal8Bit(bytes.str().c_str()); }
+    std::FILE* file = std::tmpfile();
+    int saved = dup(2);
+    CapturedStandardError() { dup2(fileno(file), 2); }
+    ~CapturedStandardError()
+    {
+        dup2(saved, 2);
+        close(saved);
+        std::fclose(file);
+    }
+    QString text() const
+    {
+        std::rewind(file);
+        QByteArray bytes;
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+            bytes += static_cast<char>(c);
+        return QString::fromUtf8(bytes);
+    }
 };
 
 // Counts the program windows shown while it lives, even those closed again.
