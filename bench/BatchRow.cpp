@@ -13,14 +13,18 @@ namespace {
 constexpr int listLength = 1000;
 constexpr int registerRows = 400;
 
+// Scripts and IT staff run lists with the console program, which loads no
+// window library.
+QString consoleProgram(const Options& options)
+{
+    return siblingOf(options.program, "tkaddstudent-cli");
+}
+
 bool hasListMode(const Options& options)
 {
     const QString log = options.data + QStringLiteral("/batch-help.log");
     Launch help;
-    help.arguments = {options.program, QStringLiteral("--help")};
-    // Without a command line the program opens its window, which would wait
-    // for an operator: it is given a few seconds and no display.
-    help.environment = {QStringLiteral("QT_QPA_PLATFORM=offscreen")};
+    help.arguments = {consoleProgram(options), QStringLiteral("--help")};
     help.workingFolder = options.data;
     help.logFile = log;
     help.timeoutSeconds = 10;
@@ -91,7 +95,7 @@ private:
                                      m_classFolder + QStringLiteral("/index.htm"), listFile()})
             warmUp(input);
         for (const QString& executable :
-             {m_options.program, QStringLiteral("cp"), QStringLiteral("sync")})
+             {consoleProgram(m_options), QStringLiteral("cp"), QStringLiteral("sync")})
             runProcessOrDie(versionOf(executable));
         syncEverything();
     }
@@ -126,7 +130,7 @@ private:
     Launch add(const QString& mode) const
     {
         Launch launch;
-        launch.arguments = {m_options.program,
+        launch.arguments = {consoleProgram(m_options),
                             QStringLiteral("add"),
                             QStringLiteral("--from"),
                             listFile(),
@@ -214,7 +218,7 @@ private:
 void batchRow(const Options& options)
 {
     if (!hasListMode(options)) {
-        printLine(QStringLiteral("6    add --from a list of %1 students: SKIPPED, `tkaddstudent "
+        printLine(QStringLiteral("6    add --from a list of %1 students: SKIPPED, `tkaddstudent-cli "
                                  "--help` offers no `add --from FILE --intranet DIR --yes "
                                  "--dry-run`")
                       .arg(listLength));

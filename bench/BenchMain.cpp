@@ -31,7 +31,7 @@ constexpr double agreement = 0.10;
                  "               [--passes 1|2]\n"
                  "               [--only GROUP,...] [--keep-caches]\n"
                  "groups: register homepage startup create-a create-b create-c create-d bytes "
-                 "batch (create: every create-)\n"
+                 "batch version (create: every create-)\n"
                  "exit status with --passes 2: 0 when every row met its goal in both passes and "
                  "its two ratios agree within 10%%, else 1\n");
     std::exit(2);
@@ -99,6 +99,7 @@ void runTable(const bench::Options& options)
         {"create-d", [&] { bench::createRow(options, 'd'); }},
         {"bytes", [&] { bench::bytesRow(options); }},
         {"batch", [&] { bench::batchRow(options); }},
+        {"version", [&] { bench::versionRow(options); }},
     };
     for (const auto& [group, run] : rows)
         if (options.wants(QLatin1String(group)))

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -582,6 +583,11 @@ void die(const QString& why)
     std::fprintf(stderr, "tkbench: %s\n", why.toLocal8Bit().constData());
     std::fflush(stderr);
     std::exit(2);
+}
+
+QString siblingOf(const QString& executable, const char* name)
+{
+    return QFileInfo(executable).dir().filePath(QLatin1String(name));
 }
 
 void progress(const QString& text)

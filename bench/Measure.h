@@ -120,6 +120,9 @@ void writeFile(const QString& path, const QByteArray& bytes);
 qint64 freeBytesAt(const QString& folder);
 
 [[noreturn]] void die(const QString& why);
+// Another program built beside `executable`: the console program beside the
+// window, a floor beside tkbench_floor.
+QString siblingOf(const QString& executable, const char* name);
 void progress(const QString& text);
 // A line of the table, and a note printed under it.
 void printLine(const QString& line);

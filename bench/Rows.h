@@ -50,5 +50,6 @@ void createRow(const Options& options, char tier);
 void batchRow(const Options& options);
 // The template's bytes that one Create passes through the process, against cp -r.
 void bytesRow(const Options& options);
+void versionRow(const Options& options);
 
 } // namespace bench
