@@ -18,12 +18,31 @@ struct Field
 {
     QString label;
     QString value;
+    bool saysValue = false; // the folder name, never typed, is named with its value
+
+    // Said only in a refusal: building it for every student of a list cost more
+    // than all the checks of a value.
+    QString name() const { return saysValue ? label + refusals::quoted(value) : label; }
 };
+
+bool isAscii(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// Most values hold none of the characters a check looks for: one pass says so.
+bool holdsAnyOf(const QString& value, QStringView characters)
+{
+    return std::find_first_of(value.begin(), value.end(), characters.begin(), characters.end())
+        != value.end();
+}
 
 using Refusal = std::optional<QString>;
 
 Refusal registerSyntaxRefusal(const Field& field)
 {
+    if (!holdsAnyOf(field.value, u",\"\r\n"))
+        return std::nullopt;
     const struct
     {
         QChar character;
@@ -36,7 +55,7 @@ Refusal registerSyntaxRefusal(const Field& field)
         if (field.value.contains(bad.character))
             return QStringLiteral("The %1 holds %2, which the register file tkshrtct.dat cannot "
                                   "store.  Please remove it and try again.")
-                .arg(field.label, QLatin1String(bad.name));
+                .arg(field.name(), QLatin1String(bad.name));
     }
     return std::nullopt;
 }
@@ -49,7 +68,7 @@ Refusal controlCharacterRefusal(const Field& field)
             return QStringLiteral("The %1 holds a control character (code %2), which no folder "
                                   "name or register line may hold.  Please remove it and try "
                                   "again.")
-                .arg(field.label, QString::number(c.unicode()));
+                .arg(field.name(), QString::number(c.unicode()));
     }
     return std::nullopt;
 }
@@ -89,7 +108,7 @@ Refusal invisibleCharacterRefusal(const Field& field)
         if (kind)
             return QStringLiteral("The %1 holds the character U+%2, %3.  Please remove it and "
                                   "try again.")
-                .arg(field.label,
+                .arg(field.name(),
                      QStringLiteral("%1").arg(c.value, 4, 16, QLatin1Char('0')).toUpper(),
                      QLatin1String(kind));
         length = c.length;
@@ -102,7 +121,7 @@ Refusal blankRefusal(const Field& field)
     if (!field.value.isEmpty())
         return std::nullopt;
     return QStringLiteral("The %1 is blank.  Please choose or type one and try again.")
-        .arg(field.label);
+        .arg(field.name());
 }
 
 Refusal pathSegmentRefusal(const Field& field)
@@ -112,12 +131,12 @@ Refusal pathSegmentRefusal(const Field& field)
             return QStringLiteral("The %1 holds the character \"%2\", which would put the "
                                   "student's folder outside the Ilvantis structure.  Please "
                                   "remove it and try again.")
-                .arg(field.label, separator);
+                .arg(field.name(), separator);
     }
     if (field.value == QLatin1String(".") || field.value == QLatin1String(".."))
         return QStringLiteral("The %1 may not be \"%2\": that would put the student's folder "
                               "outside the Ilvantis structure.  Please change it and try again.")
-            .arg(field.label, field.value);
+            .arg(field.name(), field.value);
     return std::nullopt;
 }
 
@@ -125,16 +144,17 @@ Refusal pathSegmentRefusal(const Field& field)
 // systems refuse these characters in a name and drop a trailing dot.
 Refusal windowsNameRefusal(const Field& field)
 {
-    for (const QChar c : QStringLiteral("<>:\"|?*")) {
+    const QStringView forbidden = u"<>:\"|?*";
+    for (const QChar c : holdsAnyOf(field.value, forbidden) ? forbidden : QStringView()) {
         if (field.value.contains(c))
             return QStringLiteral("The %1 holds the character \"%2\", which Windows does not "
                                   "allow in a folder name.  Please remove it and try again.")
-                .arg(field.label, c);
+                .arg(field.name(), c);
     }
     if (field.value.endsWith(QLatin1Char('.')))
         return QStringLiteral("The %1 ends with a dot, which Windows drops from a folder name.  "
                               "Please remove it and try again.")
-            .arg(field.label);
+            .arg(field.name());
     return std::nullopt;
 }
 
@@ -154,12 +174,12 @@ Refusal windowsDeviceRefusal(const Field& field)
         }
         return names;
     }();
-    const QString stem = field.value.section(QLatin1Char('.'), 0, 0).toUpper();
-    if (!devices.contains(stem))
+    const QStringView stem = QStringView(field.value).left(field.value.indexOf(QLatin1Char('.')));
+    if ((stem.size() != 3 && stem.size() != 4) || !devices.contains(stem.toString().toUpper()))
         return std::nullopt;
     return QStringLiteral("The %1 begins with \"%2\", which Windows takes for a device, never "
                           "for a folder.  Please change it and try again.")
-        .arg(field.label, field.value.section(QLatin1Char('.'), 0, 0));
+        .arg(field.name(), field.value.section(QLatin1Char('.'), 0, 0));
 }
 
 constexpr int longestName = 255;
@@ -179,7 +199,7 @@ Refusal nameLengthRefusal(const Field& field)
         return std::nullopt;
     return QStringLiteral("The %1 is %2 %3 long, and %4 names of at most %5 %3.  Please shorten "
                           "the surname or the given name and try again.")
-        .arg(field.label, QString::number(length), QLatin1String(unit), QLatin1String(system),
+        .arg(field.name(), QString::number(length), QLatin1String(unit), QLatin1String(system),
              QString::number(longestName));
 }
 
@@ -187,8 +207,7 @@ Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
 {
     // Every code page stores ASCII as it is, and nearly every name is ASCII:
     // the check of each character, which allocates, is for the others.
-    if (std::all_of(field.value.begin(), field.value.end(),
-                    [](QChar c) { return c.unicode() < 0x80; }))
+    if (isAscii(field.value))
         return std::nullopt;
     // The register's code page, and the system's, in which the home page is written.
     const QString unstorable = unstorableCharacters(field.value,
@@ -198,7 +217,7 @@ Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
     return QStringLiteral("The %1 holds the characters %2, which the register file "
                           "tkshrtct.dat cannot store in its character set.  Please type the name "
                           "without them and try again.")
-        .arg(field.label, refusals::quoted(unstorable));
+        .arg(field.name(), refusals::quoted(unstorable));
 }
 
 using Check = Refusal (*)(const Field&);
@@ -228,8 +247,7 @@ struct Fields
         , year{QStringLiteral("Scholastic Year"), student.year()}
         , className{QStringLiteral("Class"), student.className()}
         , login{QStringLiteral("Individual Login Account"), student.loginAccount()}
-        , folder{QStringLiteral("student's folder name ") + refusals::quoted(student.folderName()),
-                 student.folderName()}
+        , folder{QStringLiteral("student's folder name "), student.folderName(), true}
     {
     }
 
@@ -243,6 +261,15 @@ struct Fields
 
 QString foldedKey(const QString& text)
 {
+    // Nearly every name is ASCII, where folding is lowering and composing
+    // changes nothing; Qt's general folding costs many times more.
+    if (isAscii(text)) {
+        QString key = text;
+        for (QChar& c : key)
+            if (c >= u'A' && c <= u'Z')
+                c = QChar(c.unicode() + (u'a' - u'A'));
+        return key;
+    }
     return text.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 

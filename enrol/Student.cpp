@@ -4,6 +4,8 @@
 #include "platform/FileServices.h"
 #include "register/SiteFiles.h"
 
+#include <QStringBuilder>
+
 namespace tk {
 
 namespace {
@@ -22,12 +24,14 @@ Student::Student(const StudentInputs& typed, const SiteData& site)
     , m_year(asEntered(typed.year))
     , m_className(asEntered(typed.className))
 {
-    m_folderName = m_surname.toLower() + QLatin1Char('_') + m_givenName.toLower();
+    // Built with QStringBuilder, one allocation each: a list makes thousands.
+    m_folderName = QString(m_surname % QLatin1Char('_') % m_givenName).toLower();
     m_folderName.remove(QLatin1Char(' '));
-    m_fullName = m_givenName + QLatin1Char(' ') + m_surname;
-    m_accountName = m_loginAccount.isEmpty() ? m_surname + QLatin1Char(' ') + m_givenName
+    m_fullName = m_givenName % QLatin1Char(' ') % m_surname;
+    m_accountName = m_loginAccount.isEmpty() ? m_surname % QLatin1Char(' ') % m_givenName
                                              : m_loginAccount;
-    m_classFolder = joinPath(joinPath(site.structureFolder(), m_year), m_className);
+    m_classFolder = site.structureFolder() % QLatin1Char('/') % m_year % QLatin1Char('/')
+        % m_className;
     m_folder = joinPath(m_classFolder, m_folderName);
 }
 

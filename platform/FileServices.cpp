@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,7 +27,7 @@ namespace tk {
 
 QString joinPath(const QString& folder, const QString& name)
 {
-    return folder + QLatin1Char('/') + name;
+    return folder % QLatin1Char('/') % name; // one allocation: a list joins thousands
 }
 
 QString nativePath(const QString& path)

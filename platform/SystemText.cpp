@@ -150,7 +150,8 @@ QString unstorableCharacters(const QString& text, std::initializer_list<TextEnco
 
 QString trimBlanks(const QString& text)
 {
-    return withoutBlanks(QStringView(text)).toString();
+    const QStringView trimmed = withoutBlanks(QStringView(text));
+    return trimmed.size() == text.size() ? text : trimmed.toString();
 }
 
 } // namespace tk
