@@ -278,52 +278,43 @@ private:
         const QString from = shownIn(site, note.from);
         const QString to = shownIn(site, note.to);
         const QString dat = shownIn(site, registerFileName);
-        switch (m_request.kind) {
-        case Kind::Remove:
-            if (plan.folderGone)
-                return QStringLiteral("Removed %1: took the line %2 out of %3.  Its folder %4 was "
-                                      "not there, so no folder was moved.")
-                    .arg(plan.row.accountName, lineOf(*note.oldRow), dat, from);
-            return QStringLiteral("Removed %1: moved the folder %2 to %3 and took the line %4 out "
-                                  "of %5.")
-                .arg(plan.row.accountName, from, to, lineOf(*note.oldRow), dat);
-        case Kind::Move:
+        if (m_request.kind == Kind::Move)
             return QStringLiteral("Moved %1: moved the folder %2 to %3 and changed the line in %4 "
                                   "to %5.  The home page is as it was.")
                 .arg(plan.row.accountName, from, to, dat, lineOf(*note.newRow));
-        case Kind::Restore:
-            break;
-        }
-        return QStringLiteral("Put back %1: moved the folder %2 to %3 and added the line %4 to "
+        if (m_request.kind == Kind::Restore)
+            return QStringLiteral("Put back %1: moved the folder %2 to %3 and added the line %4 "
+                                  "to %5.")
+                .arg(plan.row.accountName, from, to, lineOf(*note.newRow), dat);
+        if (plan.folderGone)
+            return QStringLiteral("Removed %1: took the line %2 out of %3.  Its folder %4 was not "
+                                  "there, so no folder was moved.")
+                .arg(plan.row.accountName, lineOf(*note.oldRow), dat, from);
+        return QStringLiteral("Removed %1: moved the folder %2 to %3 and took the line %4 out of "
                               "%5.")
-            .arg(plan.row.accountName, from, to, lineOf(*note.newRow), dat);
+            .arg(plan.row.accountName, from, to, lineOf(*note.oldRow), dat);
     }
 
     QString undo(const SiteData& site, const RelocationPlan& plan) const
     {
         const RelocationNote& note = plan.note;
+        if (m_request.kind == Kind::Remove && plan.folderGone)
+            return QStringLiteral("There is no folder to put back: add the student again to make "
+                                  "one.");
         QStringList words;
-        switch (m_request.kind) {
-        case Kind::Remove:
-            if (plan.folderGone)
-                return QStringLiteral("There is no folder to put back: add the student again to "
-                                      "make one.");
+        if (m_request.kind == Kind::Remove)
             words << QStringLiteral("restore") << QStringLiteral("--held")
                   << note.to.section(QLatin1Char('/'), -1) << QStringLiteral("--account")
                   << note.oldRow->accountName << QStringLiteral("--year") << note.oldRow->yearName
                   << QStringLiteral("--class") << note.oldRow->className;
-            break;
-        case Kind::Move:
+        else if (m_request.kind == Kind::Move)
             words << QStringLiteral("move") << QStringLiteral("--account")
                   << note.oldRow->accountName << QStringLiteral("--to-year")
                   << note.oldRow->yearName << QStringLiteral("--to-class")
                   << note.oldRow->className;
-            break;
-        case Kind::Restore:
+        else
             words << QStringLiteral("remove") << QStringLiteral("--account")
                   << note.newRow->accountName;
-            break;
-        }
         words << QStringLiteral("--intranet") << nativePath(site.appFolder);
         // The verb and the option names are plain words that stay as they are.
         for (QString& word : words)
