@@ -1,9 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/AddCommand.h"
-#include "cli/MoveCommand.h"
-#include "cli/RemoveCommand.h"
-#include "cli/RestoreCommand.h"
+#include "cli/RelocationCommand.h"
 #include "cli/Wording.h"
 #include "enrol/Refusals.h"
 
@@ -162,9 +160,9 @@ std::vector<std::unique_ptr<Command>> commands()
 {
     std::vector<std::unique_ptr<Command>> verbs;
     verbs.push_back(std::make_unique<AddCommand>());
-    verbs.push_back(std::make_unique<RemoveCommand>());
-    verbs.push_back(std::make_unique<MoveCommand>());
-    verbs.push_back(std::make_unique<RestoreCommand>());
+    for (const auto kind : {RelocationRequest::Kind::Remove, RelocationRequest::Kind::Move,
+                            RelocationRequest::Kind::Restore})
+        verbs.push_back(std::make_unique<RelocationCommand>(kind));
     return verbs;
 }
 

@@ -6,6 +6,7 @@
 #include "register/RegisterLock.h"
 #include "register/RegisterReader.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -23,15 +24,9 @@ const QString stampFormat = QStringLiteral("yyyy-MM-dd HH-mm-ss");
 
 QString actionOf(Kind kind)
 {
-    switch (kind) {
-    case Kind::Remove:
-        return QStringLiteral("remove");
-    case Kind::Move:
-        return QStringLiteral("move");
-    case Kind::Restore:
-        break;
-    }
-    return QStringLiteral("restore");
+    static const QString actions[] = {QStringLiteral("remove"), QStringLiteral("move"),
+                                      QStringLiteral("restore")};
+    return actions[static_cast<int>(kind)];
 }
 
 bool sameText(const QString& a, const QString& b)
@@ -77,12 +72,25 @@ RelocationPlan refused(RelocationPlan plan, Verdict verdict)
 // The link keeps the name the old class page gives the student, where it
 // gives one, and is noted with the change so that a run finishing it links
 // the same.
-RelocationPlan ready(const SiteData& site, RelocationPlan plan, const RelocationRequest& request,
-                     const QString& oldClassFolder)
+RelocationPlan noted(const SiteData& site, const RelocationRequest& request, RelocationPlan plan,
+                     const QString& from, const QString& to,
+                     const std::optional<RegisterRecord>& oldRow,
+                     const std::optional<RegisterRecord>& newRow)
 {
+    plan.note = {actionOf(request.kind),
+                 folderInSite(site.appFolder, from),
+                 folderInSite(site.appFolder, to),
+                 oldRow,
+                 newRow,
+                 std::nullopt};
+    if (files::nameExists(to))
+        return refused(plan, Verdict::FolderTaken);
     plan.verdict = Verdict::Ready;
     if (request.linkClassPages) {
-        const RegisterRecord& row = plan.note.newRow ? *plan.note.newRow : *plan.note.oldRow;
+        const RegisterRecord& row = newRow ? *newRow : *oldRow;
+        const QString oldClassFolder = oldRow
+            ? classFolderOf(site, oldRow->yearName, oldRow->className)
+            : QString();
         plan.note.link = pageStudentFor(oldClassFolder, row.folderName, row.accountName);
         plan.pages = relocateClassPageLinks(site.appFolder, plan.note, false);
     }
@@ -124,15 +132,7 @@ RelocationPlan planRestore(const SiteData& site, const ShortcutRegister& current
     }
     const QString to = joinPath(classFolderOf(site, request.toYear, request.toClass),
                                 plan.row.folderName);
-    plan.note = {actionOf(Kind::Restore),
-                 folderInSite(site.appFolder, joinPath(holding, request.held)),
-                 folderInSite(site.appFolder, to),
-                 std::nullopt,
-                 plan.row,
-                 std::nullopt};
-    if (files::nameExists(to))
-        return refused(plan, Verdict::FolderTaken);
-    return ready(site, plan, request, QString());
+    return noted(site, request, plan, joinPath(holding, request.held), to, std::nullopt, plan.row);
 }
 
 // Whether a stopped run was making this very change, which this run then finished.
@@ -148,68 +148,6 @@ bool sameChange(const RelocationNote& note, const RelocationRequest& request)
             || (note.newRow && (request.toYear.isEmpty() || note.newRow->yearName == request.toYear)
                 && (request.toClass.isEmpty() || note.newRow->className == request.toClass)));
 }
-
-} // namespace
-
-bool StudentChoice::picks(const RegisterRecord& row) const
-{
-    if (!account.isEmpty())
-        return sameText(row.accountName, account);
-    return sameText(row.yearName, year) && sameText(row.className, className)
-        && sameText(row.folderName, folder);
-}
-
-RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& current,
-                              const RelocationRequest& request, const QDateTime& when)
-{
-    if (request.kind == Kind::Restore)
-        return planRestore(site, current, request);
-    RelocationPlan plan;
-    for (const RegisterRecord& row : current.rows)
-        if (request.student.picks(row) && plan.matches++ == 0)
-            plan.row = row;
-    if (plan.matches == 0)
-        return refused(plan, Verdict::NotRegistered);
-    if (plan.matches > 1)
-        return refused(plan, Verdict::Ambiguous);
-    const RegisterRecord row = plan.row;
-    if (!isPlainName(row.folderName) || !isPlainName(row.className) || !isPlainName(row.yearName))
-        return refused(plan, Verdict::OddFolder);
-    const QString from = joinPath(classFolderOf(site, row.yearName, row.className), row.folderName);
-    plan.folderGone = !files::nameExists(from);
-    QString to;
-    std::optional<RegisterRecord> newRow;
-    if (request.kind == Kind::Remove) {
-        to = joinPath(joinPath(site.appFolder, holdingFolderName),
-                      when.toString(stampFormat) + QLatin1Char(' ') + row.folderName);
-    } else {
-        newRow = {row.accountName, row.folderName,
-                  request.toClass.isEmpty() ? row.className : request.toClass,
-                  request.toYear.isEmpty() ? row.yearName : request.toYear};
-        if (!classExists(site, newRow->yearName, newRow->className))
-            return refused(plan, Verdict::NoSuchClass);
-        if (newRow->yearName == row.yearName && newRow->className == row.className)
-            return refused(plan, Verdict::SameClass);
-        if (plan.folderGone)
-            return refused(plan, Verdict::FolderGone);
-        if (const auto other = rowTaking(current, *newRow, false)) {
-            plan.row = *other;
-            return refused(plan, Verdict::RowTaken);
-        }
-        to = joinPath(classFolderOf(site, newRow->yearName, newRow->className), row.folderName);
-    }
-    plan.note = {actionOf(request.kind),
-                 folderInSite(site.appFolder, from),
-                 folderInSite(site.appFolder, to),
-                 row,
-                 newRow,
-                 std::nullopt};
-    if (files::nameExists(to))
-        return refused(plan, Verdict::FolderTaken);
-    return ready(site, plan, request, classFolderOf(site, row.yearName, row.className));
-}
-
-namespace {
 
 class Relocation
 {
@@ -345,6 +283,57 @@ private:
 };
 
 } // namespace
+
+bool StudentChoice::picks(const RegisterRecord& row) const
+{
+    if (!account.isEmpty())
+        return sameText(row.accountName, account);
+    return sameText(row.yearName, year) && sameText(row.className, className)
+        && sameText(row.folderName, folder);
+}
+
+RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& current,
+                              const RelocationRequest& request)
+{
+    if (request.kind == Kind::Restore)
+        return planRestore(site, current, request);
+    RelocationPlan plan;
+    for (const RegisterRecord& row : current.rows)
+        if (request.student.picks(row) && plan.matches++ == 0)
+            plan.row = row;
+    if (plan.matches == 0)
+        return refused(plan, Verdict::NotRegistered);
+    if (plan.matches > 1)
+        return refused(plan, Verdict::Ambiguous);
+    const RegisterRecord row = plan.row;
+    if (!isPlainName(row.folderName) || !isPlainName(row.className) || !isPlainName(row.yearName))
+        return refused(plan, Verdict::OddFolder);
+    const QString from = joinPath(classFolderOf(site, row.yearName, row.className), row.folderName);
+    plan.folderGone = !files::nameExists(from);
+    QString to;
+    std::optional<RegisterRecord> newRow;
+    if (request.kind == Kind::Remove) {
+        to = joinPath(joinPath(site.appFolder, holdingFolderName),
+                      QDateTime::currentDateTime().toString(stampFormat) + QLatin1Char(' ')
+                          + row.folderName);
+    } else {
+        newRow = {row.accountName, row.folderName,
+                  request.toClass.isEmpty() ? row.className : request.toClass,
+                  request.toYear.isEmpty() ? row.yearName : request.toYear};
+        if (!classExists(site, newRow->yearName, newRow->className))
+            return refused(plan, Verdict::NoSuchClass);
+        if (newRow->yearName == row.yearName && newRow->className == row.className)
+            return refused(plan, Verdict::SameClass);
+        if (plan.folderGone)
+            return refused(plan, Verdict::FolderGone);
+        if (const auto other = rowTaking(current, *newRow, false)) {
+            plan.row = *other;
+            return refused(plan, Verdict::RowTaken);
+        }
+        to = joinPath(classFolderOf(site, newRow->yearName, newRow->className), row.folderName);
+    }
+    return noted(site, request, plan, from, to, row, newRow);
+}
 
 RelocationResult relocate(const SiteData& site, const RelocationRequest& request)
 {

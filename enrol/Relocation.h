@@ -2,8 +2,6 @@
 
 #include "enrol/Enrolment.h"
 
-#include <QDateTime>
-
 namespace tk {
 
 // Where a removed student's folder is kept, at the intranet's root: never
@@ -65,8 +63,7 @@ struct RelocationPlan
 };
 
 RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& current,
-                              const RelocationRequest& request,
-                              const QDateTime& when = QDateTime::currentDateTime());
+                              const RelocationRequest& request);
 
 struct RelocationResult
 {
