@@ -156,9 +156,14 @@ protected:
         m_request.linkClassPages = linksClassPages(site, m_link);
         const RelocationPlan plan = planRelocation(site, site.shortcuts, m_request);
         // A stopped run may have left what makes this one possible or needless:
-        // only the run under the lock, which finishes it first, can tell.
-        if (plan.verdict != Verdict::Ready && !files::nameExists(journalPathIn(site.appFolder)))
-            return refuse(site, plan);
+        // only the run under the lock, which finishes it first, can tell. That
+        // run would change what nobody was shown, so it needs --yes, and a
+        // preview never starts it.
+        if (plan.verdict != Verdict::Ready) {
+            const bool stoppedRun = files::nameExists(journalPathIn(site.appFolder));
+            if (!stoppedRun || m_dryRun || !assumesYes())
+                return refuse(site, plan, stoppedRun);
+        }
         if (plan.verdict == Verdict::Ready) {
             if (m_dryRun) {
                 say(preview(site, plan));
@@ -173,9 +178,14 @@ protected:
     }
 
 private:
-    int refuse(const SiteData& site, const RelocationPlan& plan) const
+    int refuse(const SiteData& site, const RelocationPlan& plan, bool stoppedRun = false) const
     {
         complain(m_verb.notDone + refusal(site, plan));
+        if (stoppedRun)
+            complain(QStringLiteral("An earlier run was stopped part way, and finishing it may "
+                                    "change this.  Run the command again with --yes, and without "
+                                    "--dry-run, to finish that run first and then do this if it "
+                                    "can be done."));
         complain(QStringLiteral("Nothing was changed."));
         if (plan.verdict == Verdict::NoSuchClass)
             return ExitStatus::PageOrPath;

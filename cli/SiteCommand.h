@@ -21,6 +21,7 @@ protected:
     // Asks on the terminal; nothing when the answer ends the command, whose
     // exit status is then in `status`.
     bool confirmed(const QString& question, int* status);
+    bool assumesYes() const { return m_assumeYes; }
     void say(const QString& text) const;
     void complain(const QString& text) const;
     // The lines that tell how a run that stopped left things.

@@ -788,6 +788,11 @@ void TestCommandLine::removesAndMovesRegisteredStudents_data()
         << "Not removed: No line of the register %D names the account \"Adams\".\n"
            "Nothing was changed.\n"
         << QByteArray();
+    QTest::newRow("remove a student a stopped run was adding, --dry-run")
+        << QStringList{"remove", "--account", "Lee Jo", "--dry-run"} << "stopped add" << 3
+        << "Not removed: No line of the register %D names the account \"Lee Jo\".\nAn earlier "
+           "run was stopped part way, and finishing it may change this."
+        << QByteArray();
     QTest::newRow("remove, the lock held")
         << QStringList{"remove", "--account", "zz9"} << "locked" << 6
         << "Not removed: Another copy of tkaddstudent is changing the register" << QByteArray();
@@ -834,6 +839,11 @@ void TestCommandLine::removesAndMovesRegisteredStudents()
         faults::failOn(SystemCall::Write, ENOSPC, "tkshrtct.new");
     if (setUp == "in the way")
         QDir().mkpath(m_intranet->path("2026/Year 7/7B/adams_ben"));
+    if (setUp == "stopped add") { // its folder in place, its line not yet written
+        tktest::writeFile(m_intranet->path("2026/Year 7/7B/lee_jo/index.htm"), "Jo Lee");
+        tktest::writeFile(m_intranet->path("tkshrtct.jnl"),
+                          "lee_jo.~k3f9z1,Lee Jo,lee_jo,7B,Year 7\r\n");
+    }
     auto before = tktest::snapshot(m_intranet->root());
 
     QCOMPARE(run(arguments << "--intranet" << m_intranet->root() << "--yes"), status);
