@@ -254,6 +254,12 @@ private:
                                   "blanks around it, or holds a comma, a double quote or a "
                                   "control character.")
                 .arg(refusals::quoted(plan.row.accountName));
+        case Verdict::RegisterFull:
+            return QStringLiteral("The register %1 would then hold more than %2 students, %3 "
+                                  "years or %4 classes, the most that this utility can read "
+                                  "back.")
+                .arg(dat, QString::number(maxRegisterRows), QString::number(maxYears),
+                     QString::number(maxClasses));
         case Verdict::Ready:
             break;
         }

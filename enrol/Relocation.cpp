@@ -109,6 +109,15 @@ std::optional<RegisterRecord> rowTaking(const ShortcutRegister& current, const R
     return std::nullopt;
 }
 
+// A line that takes the register past what this program reads back would
+// leave a register that no later run can open.
+bool registerCanTake(const ShortcutRegister& current, const RegisterRecord& row, bool added)
+{
+    return (!added || current.rowCount() < maxRegisterRows)
+        && (current.years.contains(row.yearName) || current.years.size() < maxYears)
+        && (current.classes.contains(row.className) || current.classes.size() < maxClasses);
+}
+
 RelocationPlan planRestore(const SiteData& site, const ShortcutRegister& current,
                            const RelocationRequest& request)
 {
@@ -126,6 +135,8 @@ RelocationPlan planRestore(const SiteData& site, const ShortcutRegister& current
         return refused(plan, Verdict::BadAccount);
     if (!classExists(site, request.toYear, request.toClass))
         return refused(plan, Verdict::NoSuchClass);
+    if (!registerCanTake(current, plan.row, true))
+        return refused(plan, Verdict::RegisterFull);
     if (const auto other = rowTaking(current, plan.row, true)) {
         plan.row = *other;
         return refused(plan, Verdict::RowTaken);
@@ -326,6 +337,8 @@ RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& curr
             return refused(plan, Verdict::SameClass);
         if (plan.folderGone)
             return refused(plan, Verdict::FolderGone);
+        if (!registerCanTake(current, *newRow, false))
+            return refused(plan, Verdict::RegisterFull);
         if (const auto other = rowTaking(current, *newRow, false)) {
             plan.row = *other;
             return refused(plan, Verdict::RowTaken);

@@ -52,6 +52,7 @@ struct RelocationPlan
         RowTaken, // a line names the account or the folder already: `row` is it
         NotHeld, // Restore: no such folder in the holding folder
         BadAccount, // Restore: an account that the register cannot store
+        RegisterFull, // the register would hold more students, years or classes than it can
     };
 
     Verdict verdict = Verdict::NotRegistered;

@@ -814,6 +814,11 @@ void TestCommandLine::removesAndMovesRegisteredStudents_data()
     QTest::newRow("move, a folder in the way")
         << QStringList{"move", "--account", "Adams Ben", "--to-class", "7B"} << "in the way" << 6
         << "Not moved: The folder %T exists already: it may hold a student's work." << QByteArray();
+    QTest::newRow("move, to a class the register has no room for")
+        << QStringList{"move", "--account", "Adams Ben", "--to-class", "7C"} << "100 classes" << 3
+        << "Not moved: The register %D would then hold more than 1500 students, 100 years or 100 "
+           "classes, the most that this utility can read back.\nNothing was changed.\n"
+        << QByteArray();
     QTest::newRow("move, not registered")
         << QStringList{"move",     "--year",    "Year 7",     "--class", "7B",
                        "--folder", "adams_ben", "--to-class", "7A"}
@@ -839,6 +844,14 @@ void TestCommandLine::removesAndMovesRegisteredStudents()
         faults::failOn(SystemCall::Write, ENOSPC, "tkshrtct.new");
     if (setUp == "in the way")
         QDir().mkpath(m_intranet->path("2026/Year 7/7B/adams_ben"));
+    if (setUp == "100 classes") {
+        QByteArray rows = tktest::readFile(m_intranet->path("tkshrtct.dat"));
+        for (int i = 0; i < 98; ++i)
+            rows += QByteArray("Pupil ") + QByteArray::number(i) + ",pupil_" + QByteArray::number(i)
+                + ",C" + QByteArray::number(i) + ",Year 7\r\n";
+        tktest::writeFile(m_intranet->path("tkshrtct.dat"), rows);
+        QDir().mkpath(m_intranet->path("2026/Year 7/7C"));
+    }
     if (setUp == "stopped add") { // its folder in place, its line not yet written
         tktest::writeFile(m_intranet->path("2026/Year 7/7B/lee_jo/index.htm"), "Jo Lee");
         tktest::writeFile(m_intranet->path("tkshrtct.jnl"),
