@@ -101,7 +101,7 @@ int AddCommand::run(const QCommandLineParser& parser, const Console& console) co
     add.reportFile = parser.value(report);
     add.dryRun = parser.isSet(dryRun);
     add.linkClassPages = linksAsked(parser);
-    return add.list.isEmpty() ? addOneStudent(add, console) : addStudentList(add, console);
+    return addStudents(add, console);
 }
 
 } // namespace tk::cli

@@ -31,7 +31,6 @@ public:
     int run(const QCommandLineParser& parser, const Console& console) const override;
 };
 
-int addOneStudent(const AddOptions& options, const Console& console);
-int addStudentList(const AddOptions& options, const Console& console);
+int addStudents(const AddOptions& options, const Console& console);
 
 } // namespace tk::cli

@@ -1,4 +1,5 @@
-// "add --from": every student of a list, in one enrolment.
+// "add": one student named on the command line, or every student of a list,
+// in one enrolment.
 
 #include "cli/AddCommand.h"
 #include "cli/ListReport.h"
@@ -23,7 +24,7 @@ namespace {
 // holds every one.
 constexpr int mostProblemsShown = 20;
 
-// One row of the list and what becomes of it.
+// One row of the list, or the student of the command line, and what becomes of it.
 struct Entry
 {
     int line = 0;
@@ -97,10 +98,10 @@ QString describe(const Entry& entry)
         .arg(s.fullName(), year, s.className(), s.accountName(), nativePath(s.folder()));
 }
 
-class AddList : public SiteCommand
+class AddStudents : public SiteCommand
 {
 public:
-    AddList(const AddOptions& options, const Console& console)
+    AddStudents(const AddOptions& options, const Console& console)
         : SiteCommand(options.intranet, options.assumeYes, console)
         , m_options(options)
     {
@@ -109,31 +110,81 @@ public:
 protected:
     int runOn(const SiteData& site) override
     {
+        return m_options.list.isEmpty() ? addOne(site) : addList(site);
+    }
+
+private:
+    // What the pages got, and what went wrong once the students were
+    // registered, however the run is reported.
+    auto afterRun(const EnrolmentResult& result) const
+    {
+        return qScopeGuard([this, &result] {
+            if (!result.classPages.isEmpty())
+                say(pageLines(result.classPages, false));
+            reportAftermath(result);
+        });
+    }
+
+    int addOne(const SiteData& site)
+    {
+        QString refusal = blankProblem(m_options.student, false);
+        std::optional<Student> student;
+        if (refusal.isEmpty())
+            student = Student::from(m_options.student, site, &refusal);
+        if (!student)
+            return refuse(QStringLiteral("Not added: ") + refusal, ExitStatus::Refused);
+        if (const PageState master = masterPageOf(site); master != PageState::Sound)
+            return refuse(QStringLiteral("Not added: ") + masterPageProblem(site, master),
+                          ExitStatus::PageOrPath);
+        m_entries.append({0, m_options.student, {}, student, StudentOutcome::ToAdd, {}, {}});
+        Enrolment enrolment = checked(site, Enrolment::Repeats::Refuse);
+        // Everything that can be known before anything is made is said
+        // before the question, so that a Yes is never answered in vain.
+        if (isProblem(m_entries.constFirst().outcome))
+            return refuse(QStringLiteral("Not added: ") + m_entries.constFirst().message,
+                          problemStatus());
+        int status = ExitStatus::Refused;
+        if (!confirmed(question(*student), &status))
+            return status;
+        const EnrolmentResult result = enrolment.run();
+        const auto aftermath = afterRun(result);
+        if (result.stop != EnrolmentResult::Stop::None) {
+            complain(QStringLiteral("Not added: %1 (%2, %3).")
+                         .arg(student->fullName(), student->year(), student->className()));
+            reportStop(site, result);
+            return statusOf(result);
+        }
+        say(QStringLiteral("Added %1: made the folder %2 and added the line \"%3\" to %4.")
+                .arg(student->fullName(), nativePath(student->folder()), student->record().text(),
+                     nativePath(joinPath(site.appFolder, registerFileName))));
+        if (!m_linking)
+            say(nextStepText({student->classFolder()}));
+        return ExitStatus::Added;
+    }
+
+    int addList(const SiteData& site)
+    {
         if (!m_options.reportFile.isEmpty()) {
             m_report = std::make_unique<ListReport>(m_options.reportFile);
-            if (const QString problem = m_report->begin(site, m_options.list); !problem.isEmpty()) {
-                complain(problem + QStringLiteral("\nNothing was changed."));
-                return ExitStatus::Usage;
-            }
+            if (const QString problem = m_report->begin(site, m_options.list); !problem.isEmpty())
+                return refuse(problem, ExitStatus::Usage);
         }
         std::optional<StudentList> list = readList();
         if (!list)
             return ExitStatus::Usage;
         // However the command ends from here, even by an unforeseen failure.
         const auto unreported = qScopeGuard([this] { finish(0); });
-        if (const int status = listProblems(*list))
-            return status;
+        // What is wrong with the list as a whole leaves no row to speak of.
+        QStringList whole;
+        for (const ListProblem& problem : list->problems)
+            if (problem.line == 0)
+                whole << problem.text;
+        if (!whole.isEmpty())
+            return refuse(whole.join(QLatin1Char('\n')), ExitStatus::Usage);
         makeEntries(site, *list);
-        if (const PageState master = masterPageOf(site); master != PageState::Sound) {
-            complain(masterPageProblem(site, master) + QStringLiteral("\nNothing was changed."));
-            return finish(ExitStatus::PageOrPath);
-        }
-        Enrolment enrolment(site, enrolees(), Enrolment::Repeats::Skip);
-        enrolment.setLinksClassPages(linksClassPages(site, m_options.linkClassPages));
-        takeVerdicts(site, enrolment.check(site.shortcuts, true));
-        m_linking = enrolment.linksClassPages();
-        if (m_linking)
-            m_plannedPages = plannedPages(enrolment);
+        if (const PageState master = masterPageOf(site); master != PageState::Sound)
+            return refuse(masterPageProblem(site, master), ExitStatus::PageOrPath);
+        Enrolment enrolment = checked(site, Enrolment::Repeats::Skip);
         if (m_options.dryRun)
             return preview();
         if (const int status = refuseProblems())
@@ -150,7 +201,13 @@ protected:
         return report(site, enrolment.run(progress(stops)));
     }
 
-private:
+    // Says why nothing was changed; the report, if any, is written.
+    int refuse(const QString& why, int status)
+    {
+        complain(why + QStringLiteral("\nNothing was changed."));
+        return finish(status);
+    }
+
     std::optional<StudentList> readList() const
     {
         const QString& path = m_options.list;
@@ -201,19 +258,6 @@ private:
         return QString();
     }
 
-    // What is wrong with the list as a whole leaves no row to speak of.
-    int listProblems(const StudentList& list)
-    {
-        QStringList whole;
-        for (const ListProblem& problem : list.problems)
-            if (problem.line == 0)
-                whole << problem.text;
-        if (whole.isEmpty())
-            return 0;
-        complain(whole.join(QLatin1Char('\n')) + QStringLiteral("\nNothing was changed."));
-        return finish(ExitStatus::Usage);
-    }
-
     void makeEntries(const SiteData& site, const StudentList& list)
     {
         for (const ListProblem& problem : list.problems)
@@ -254,20 +298,22 @@ private:
         return QString();
     }
 
-    QList<Enrolee> enrolees()
+    // The enrolment of the entries that are students, each with its verdict
+    // and the pages of those to add as they would be linked now.
+    Enrolment checked(const SiteData& site, Enrolment::Repeats repeats)
     {
         QList<Enrolee> enrolees;
         for (qsizetype i = 0; i < m_entries.size(); ++i) {
-            if (!m_entries[i].student)
-                continue;
-            enrolees.append({m_entries[i].line, *m_entries[i].student});
-            m_enrolled << i;
+            if (m_entries[i].student) {
+                enrolees.append({m_entries[i].line, *m_entries[i].student});
+                m_enrolled << i;
+            }
         }
-        return enrolees;
-    }
-
-    void takeVerdicts(const SiteData& site, const QList<StudentReport>& verdicts)
-    {
+        Enrolment enrolment(site, enrolees, repeats);
+        enrolment.setLinksClassPages(linksClassPages(site, m_options.linkClassPages));
+        m_linking = enrolment.linksClassPages();
+        const QList<StudentReport> verdicts = enrolment.check(site.shortcuts, true);
+        QList<qsizetype> toAdd;
         for (qsizetype i = 0; i < verdicts.size(); ++i) {
             Entry& entry = m_entries[m_enrolled[i]];
             entry.outcome = verdicts[i].outcome;
@@ -278,7 +324,12 @@ private:
                 entry.message = folderExistsProblem(*entry.student);
             else if (entry.outcome == StudentOutcome::AlreadyAdded)
                 entry.message = QStringLiteral("already in the register, with its folder");
+            else if (entry.outcome == StudentOutcome::ToAdd)
+                toAdd << i;
         }
+        if (m_linking && !toAdd.isEmpty())
+            m_plannedPages = pageLines(enrolment.plannedClassPages(toAdd), true);
+        return enrolment;
     }
 
     qsizetype count(StudentOutcome outcome) const
@@ -301,16 +352,6 @@ private:
         if (count(StudentOutcome::PageOrPath) > 0)
             return ExitStatus::PageOrPath;
         return ExitStatus::FailedUnchanged;
-    }
-
-    // The pages of the students to add, as they would be linked now.
-    QString plannedPages(const Enrolment& enrolment) const
-    {
-        QList<qsizetype> toAdd;
-        for (qsizetype i = 0; i < m_enrolled.size(); ++i)
-            if (m_entries[m_enrolled[i]].outcome == StudentOutcome::ToAdd)
-                toAdd << i;
-        return toAdd.isEmpty() ? QString() : pageLines(enrolment.plannedClassPages(toAdd), true);
     }
 
     QString pageLines(const QList<ClassPageLinks>& pages, bool planned) const
@@ -371,6 +412,22 @@ private:
         return finish(problemStatus());
     }
 
+    QString question(const Student& student) const
+    {
+        const QString account = student.loginAccount().isEmpty()
+            ? student.accountName() + QStringLiteral(" (no login account)")
+            : student.accountName();
+        const QString asked = QStringLiteral("Add this student?\n"
+                                             "  name:     %1\n"
+                                             "  year:     %2\n"
+                                             "  class:    %3\n"
+                                             "  account:  %4\n"
+                                             "  folder:   %5")
+                                  .arg(student.fullName(), student.year(), student.className(),
+                                       account, nativePath(student.folder()));
+        return m_plannedPages.isEmpty() ? asked : asked + QLatin1Char('\n') + m_plannedPages;
+    }
+
     QString question(const SiteData& site) const
     {
         QStringList lines{QStringLiteral("Add %1 to the intranet %2?")
@@ -417,11 +474,7 @@ private:
 
     int report(const SiteData& site, const EnrolmentResult& result)
     {
-        const auto aftermath = qScopeGuard([&] { reportAftermath(result); });
-        const auto links = qScopeGuard([&] {
-            if (!result.classPages.isEmpty())
-                say(pageLines(result.classPages, false));
-        });
+        const auto aftermath = afterRun(result);
         for (qsizetype i = 0; i < result.students.size(); ++i) {
             Entry& entry = m_entries[m_enrolled[i]];
             if (entry.outcome == StudentOutcome::ToAdd
@@ -453,7 +506,10 @@ private:
                          .arg(m_enrolled.size()));
             return finish(statusOf(result));
         }
-        markFailure(site, result);
+        const QString why = stopText(site, result);
+        for (Entry& entry : m_entries)
+            if (entry.outcome == StudentOutcome::Failed && entry.message.isEmpty())
+                entry.message = why;
         complain(QStringLiteral("failed"));
         reportStop(site, result);
         complain(QStringLiteral("Added: %1.  Not added: %2.")
@@ -464,14 +520,6 @@ private:
             complain(QStringLiteral("Run the same list again once this is mended: the students "
                                     "already added are skipped."));
         return finish(statusOf(result));
-    }
-
-    void markFailure(const SiteData& site, const EnrolmentResult& result)
-    {
-        const QString why = stopText(site, result);
-        for (Entry& entry : m_entries)
-            if (entry.outcome == StudentOutcome::Failed && entry.message.isEmpty())
-                entry.message = why;
     }
 
     QStringList addedClassFolders() const
@@ -490,16 +538,14 @@ private:
         if (!m_report || m_reported)
             return status;
         m_reported = true;
-        QList<ReportRow> rows;
+        QList<QStringList> rows;
         for (const Entry& entry : m_entries) {
-            ReportRow row{
-                entry.line,   entry.typed, {}, {}, outcomeWord(entry.outcome, m_options.dryRun),
-                entry.message};
-            if (entry.student) {
-                row.account = entry.student->accountName();
-                row.folder = nativePath(entry.student->folder());
-            }
-            rows << row;
+            const std::optional<Student>& student = entry.student;
+            rows << QStringList{QString::number(entry.line), entry.typed.surname,
+                                entry.typed.givenName, entry.typed.year, entry.typed.className}
+                    + QStringList{student ? student->accountName() : QString(),
+                                  student ? nativePath(student->folder()) : QString(),
+                                  outcomeWord(entry.outcome, m_options.dryRun), entry.message};
         }
         if (const QString problem = m_report->write(rows); !problem.isEmpty())
             complain(problem);
@@ -513,15 +559,14 @@ private:
     bool m_reported = false;
     bool m_linking = false;
     QString m_plannedPages; // what the pages would get
-
     const AddOptions& m_options;
 };
 
 } // namespace
 
-int addStudentList(const AddOptions& options, const Console& console)
+int addStudents(const AddOptions& options, const Console& console)
 {
-    return AddList(options, console).execute();
+    return AddStudents(options, console).execute();
 }
 
 } // namespace tk::cli
