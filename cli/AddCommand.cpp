@@ -20,41 +20,38 @@ namespace tk::cli {
 
 namespace {
 
-const QCommandLineOption surnameOption = valueOption("surname", "The student's surname.", "name");
-const QCommandLineOption givenOption = valueOption("given",
-                                                   "The student's given or preferred name.",
-                                                   "name");
-const QCommandLineOption yearOption = valueOption("year", "The scholastic year.", "year");
-const QCommandLineOption classOption = valueOption("class", "The class.", "class");
-const QCommandLineOption loginOption = valueOption("login",
-                                                   "The student's own login account, if any.",
-                                                   "account");
-const QCommandLineOption fromOption = valueOption(
+const QCommandLineOption surname = valueOption("surname", "The student's surname.", "name");
+const QCommandLineOption given = valueOption("given", "The student's given or preferred name.",
+                                             "name");
+const QCommandLineOption year = valueOption("year", "The scholastic year.", "year");
+const QCommandLineOption className = valueOption("class", "The class.", "class");
+const QCommandLineOption login = valueOption("login", "The student's own login account, if any.",
+                                             "account");
+const QCommandLineOption from = valueOption(
     "from", "Add every student of a CSV list (\"-\": standard input).", "file");
-const QCommandLineOption encodingOption = valueOption(
+const QCommandLineOption encoding = valueOption(
     "encoding",
     "The list's character set, when it is not found from the list (UTF-8, UTF-16, "
     "Windows-1252).",
     "name");
-const QCommandLineOption dryRunOption{
+const QCommandLineOption dryRun{
     QStringLiteral("dry-run"),
     QStringLiteral("Show what would happen to each student of the list; change nothing.")};
-const QCommandLineOption reportOption = valueOption(
+const QCommandLineOption report = valueOption(
     "report", "Write what became of each row of the list to this CSV file.", "file");
 
-const QList<QCommandLineOption> singleOnly{surnameOption, givenOption, yearOption, classOption,
-                                           loginOption};
-const QList<QCommandLineOption> listOnly{encodingOption, dryRunOption, reportOption};
+const QList<QCommandLineOption> singleOnly{surname, given, year, className, login};
+const QList<QCommandLineOption> listOnly{encoding, dryRun, report};
 
 QString listProblem(const QCommandLineParser& parser)
 {
-    const QString characterSet = parser.value(encodingOption);
+    const QString characterSet = parser.value(encoding);
     if (!characterSet.isEmpty() && !isKnownListEncoding(characterSet))
         return QStringLiteral("Unknown character set %1 for --encoding: try UTF-8, UTF-16 or "
                               "Windows-1252.")
             .arg(refusals::quoted(characterSet));
-    if (parser.value(fromOption) == QLatin1String("-") && !parser.isSet(yesOption())
-        && !parser.isSet(dryRunOption))
+    if (parser.value(from) == QLatin1String("-") && !parser.isSet(yesOption())
+        && !parser.isSet(dryRun))
         return QStringLiteral("With --from - the list comes on standard input, where the "
                               "question cannot be asked: add --yes, or --dry-run.");
     return QString();
@@ -82,11 +79,11 @@ bool isProblem(StudentOutcome outcome)
         || outcome == StudentOutcome::FolderExists;
 }
 
-QString outcomeWord(StudentOutcome outcome, bool dryRun)
+QString outcomeWord(StudentOutcome outcome, bool previewing)
 {
     switch (outcome) {
     case StudentOutcome::ToAdd:
-        return dryRun ? QStringLiteral("to add") : QStringLiteral("not reached");
+        return previewing ? QStringLiteral("to add") : QStringLiteral("not reached");
     case StudentOutcome::Added:
         return QStringLiteral("added");
     case StudentOutcome::AlreadyAdded:
@@ -131,11 +128,11 @@ QString describe(const Entry& entry)
             .arg(shown(entry.typed.givenName), shown(entry.typed.surname), shown(entry.typed.year),
                  shown(entry.typed.className));
     const Student& s = *entry.student;
-    const QString year = entry.yearAsWritten.isEmpty()
+    const QString yearShown = entry.yearAsWritten.isEmpty()
         ? s.year()
         : QStringLiteral("%1 (written %2)").arg(s.year(), refusals::quoted(entry.yearAsWritten));
     return QStringLiteral("%1, %2, %3, account %4, folder %5")
-        .arg(s.fullName(), year, s.className(), s.accountName(), nativePath(s.folder()));
+        .arg(s.fullName(), yearShown, s.className(), s.accountName(), nativePath(s.folder()));
 }
 
 class AddStudents : public SiteCommand
@@ -150,7 +147,7 @@ public:
 protected:
     int runOn(const SiteData& site) override
     {
-        return m_parser.value(fromOption).isEmpty() ? addOne(site) : addList(site);
+        return m_parser.value(from).isEmpty() ? addOne(site) : addList(site);
     }
 
 private:
@@ -168,11 +165,11 @@ private:
     int addOne(const SiteData& site)
     {
         StudentInputs typed;
-        typed.surname = m_parser.value(surnameOption);
-        typed.givenName = m_parser.value(givenOption);
-        typed.loginAccount = m_parser.value(loginOption);
-        typed.year = m_parser.value(yearOption);
-        typed.className = m_parser.value(classOption);
+        typed.surname = m_parser.value(surname);
+        typed.givenName = m_parser.value(given);
+        typed.loginAccount = m_parser.value(login);
+        typed.year = m_parser.value(year);
+        typed.className = m_parser.value(className);
         QString refusal = blankProblem(typed, false);
         std::optional<Student> student;
         if (refusal.isEmpty())
@@ -210,9 +207,9 @@ private:
 
     int addList(const SiteData& site)
     {
-        if (!m_parser.value(reportOption).isEmpty()) {
-            m_report = std::make_unique<ListReport>(m_parser.value(reportOption));
-            if (const QString problem = m_report->begin(site, m_parser.value(fromOption));
+        if (!m_parser.value(report).isEmpty()) {
+            m_report = std::make_unique<ListReport>(m_parser.value(report));
+            if (const QString problem = m_report->begin(site, m_parser.value(from));
                 !problem.isEmpty())
                 return refuse(problem, ExitStatus::Usage);
         }
@@ -232,7 +229,7 @@ private:
         if (const PageState master = masterPageOf(site); master != PageState::Sound)
             return refuse(masterPageProblem(site, master), ExitStatus::PageOrPath);
         Enrolment enrolment = checked(site, Enrolment::Repeats::Skip);
-        if (m_parser.isSet(dryRunOption))
+        if (m_parser.isSet(dryRun))
             return preview();
         if (const int status = refuseProblems())
             return status;
@@ -245,7 +242,7 @@ private:
         if (!confirmed(question(site), &status))
             return finish(status);
         const StopRequests stops;
-        return report(site, enrolment.run(progress(stops)));
+        return reportRun(site, enrolment.run(progress(stops)));
     }
 
     // Says why nothing was changed; the report, if any, is written.
@@ -257,43 +254,36 @@ private:
 
     std::optional<StudentList> readList() const
     {
-        const QString path = m_parser.value(fromOption);
-        if (const QString problem = notAList(path); !problem.isEmpty()) {
-            complain(problem);
+        namespace fs = std::filesystem;
+        const QString path = m_parser.value(from);
+        std::error_code error;
+        const fs::file_status status = fs::status(toFsPath(path), error);
+        // A device would be read without end, and a folder is read as nothing.
+        if (path != QLatin1String("-") && fs::exists(status) && !fs::is_regular_file(status)) {
+            complain(QStringLiteral("The list %1 is %2, not a list: --from names the list's CSV "
+                                    "file.")
+                         .arg(nativePath(path),
+                              fs::is_directory(status) ? QStringLiteral("a folder")
+                                                       : QStringLiteral("a device or a pipe")));
             return std::nullopt;
         }
-        QByteArray bytes;
         try {
-            bytes = path == QLatin1String("-") ? m_console.readAllInput()
-                                               : files::readWholeFile(path);
+            return readStudentList(path == QLatin1String("-") ? m_console.readAllInput()
+                                                              : files::readWholeFile(path),
+                                   m_parser.value(encoding));
         } catch (const NumberedFailure& failure) {
             complain(QStringLiteral("The list %1 cannot be read: %2 (error %3).")
                          .arg(nativePath(path), failureMeaning(failure.number()),
                               QString::number(failure.number())));
             return std::nullopt;
         }
-        return readStudentList(bytes, m_parser.value(encodingOption));
-    }
-
-    // A device would be read without end, and a folder is read as nothing.
-    static QString notAList(const QString& path)
-    {
-        namespace fs = std::filesystem;
-        std::error_code error;
-        const fs::file_status status = fs::status(toFsPath(path), error);
-        if (path == QLatin1String("-") || !fs::exists(status) || fs::is_regular_file(status))
-            return QString();
-        return QStringLiteral("The list %1 is %2, not a list: --from names the list's CSV file.")
-            .arg(nativePath(path),
-                 fs::is_directory(status) ? QStringLiteral("a folder")
-                                          : QStringLiteral("a device or a pipe"));
     }
 
     // Bytes that the named character set cannot read are a list saved in
     // another one, not characters that the operator typed.
     QString encodingProblem(const StudentInputs& typed) const
     {
-        if (m_parser.value(encodingOption).isEmpty())
+        if (m_parser.value(encoding).isEmpty())
             return QString();
         for (const QString* value :
              {&typed.surname, &typed.givenName, &typed.loginAccount, &typed.year, &typed.className})
@@ -301,7 +291,7 @@ private:
                 return QStringLiteral("The row cannot be read in %1, which --encoding names: the "
                                       "list is not in %1.  Leave out --encoding, and the "
                                       "character set is found from the list's bytes.")
-                    .arg(m_parser.value(encodingOption));
+                    .arg(m_parser.value(encoding));
         return QString();
     }
 
@@ -448,7 +438,7 @@ private:
                 lines << QStringLiteral("... and %1 more %2 like these%3.")
                              .arg(QString::number(more),
                                   more == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
-                                  m_parser.value(reportOption).isEmpty()
+                                  m_parser.value(report).isEmpty()
                                       ? QStringLiteral(" (--report FILE lists every one)")
                                       : QStringLiteral(", all in the report"));
                 break;
@@ -481,11 +471,9 @@ private:
                               .arg(counted(count(StudentOutcome::ToAdd), "student", "students"),
                                    nativePath(site.appFolder))};
         if (const qsizetype skipped = count(StudentOutcome::AlreadyAdded))
-            lines << (skipped == 1 ? QStringLiteral("(1 student of the list is in the register "
-                                                    "already and is skipped.)")
-                                   : QStringLiteral("(%1 students of the list are in the "
-                                                    "register already and are skipped.)")
-                                         .arg(skipped));
+            lines << QStringLiteral("(%1 of the list %2 in the register already and %2 skipped.)")
+                         .arg(counted(skipped, "student", "students"),
+                              skipped == 1 ? QStringLiteral("is") : QStringLiteral("are"));
         int shown = 0;
         for (const Entry& entry : m_entries) {
             if (entry.outcome != StudentOutcome::ToAdd)
@@ -519,7 +507,7 @@ private:
                 }};
     }
 
-    int report(const SiteData& site, const EnrolmentResult& result)
+    int reportRun(const SiteData& site, const EnrolmentResult& result)
     {
         const auto aftermath = afterRun(result);
         for (qsizetype i = 0; i < result.students.size(); ++i) {
@@ -573,9 +561,9 @@ private:
     {
         QStringList folders;
         for (const Entry& entry : m_entries)
-            if (entry.outcome == StudentOutcome::Added
-                && !folders.contains(entry.student->classFolder()))
+            if (entry.outcome == StudentOutcome::Added)
                 folders << entry.student->classFolder();
+        folders.removeDuplicates();
         return folders;
     }
 
@@ -592,7 +580,7 @@ private:
                                 entry.typed.givenName, entry.typed.year, entry.typed.className}
                     + QStringList{student ? student->accountName() : QString(),
                                   student ? nativePath(student->folder()) : QString(),
-                                  outcomeWord(entry.outcome, m_parser.isSet(dryRunOption)),
+                                  outcomeWord(entry.outcome, m_parser.isSet(dryRun)),
                                   entry.message};
         }
         if (const QString problem = m_report->write(rows); !problem.isEmpty())
@@ -630,7 +618,7 @@ QString AddCommand::summary() const
 
 QList<QCommandLineOption> AddCommand::options() const
 {
-    return singleOnly + QList<QCommandLineOption>{fromOption} + listOnly + linkOptions()
+    return singleOnly + QList<QCommandLineOption>{from} + listOnly + linkOptions()
         + QList<QCommandLineOption>{intranetOption(), yesOption()};
 }
 
@@ -638,7 +626,7 @@ QString AddCommand::usageProblem(const QCommandLineParser& parser) const
 {
     if (QString problem = linkProblem(parser); !problem.isEmpty())
         return problem;
-    const bool list = parser.isSet(fromOption);
+    const bool list = parser.isSet(from);
     for (const QCommandLineOption& option : list ? singleOnly : listOnly)
         if (parser.isSet(option))
             return list ? QStringLiteral("--from takes the students from the list: leave out %1.")
@@ -646,7 +634,7 @@ QString AddCommand::usageProblem(const QCommandLineParser& parser) const
                         : QStringLiteral("%1 goes with --from.").arg(optionName(option));
     if (list)
         return listProblem(parser);
-    for (const QCommandLineOption& needed : {surnameOption, givenOption, yearOption, classOption})
+    for (const QCommandLineOption& needed : {surname, given, year, className})
         if (!parser.isSet(needed))
             return QStringLiteral("Missing %1.").arg(optionName(needed));
     return QString();

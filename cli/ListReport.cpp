@@ -140,10 +140,8 @@ QString ListReport::write(const QList<QStringList>& rows)
 {
     if (!m_file)
         return QString();
-    QString text = QString(QChar(0xFEFF))
-        + csvLine({QStringLiteral("line"), QStringLiteral("surname"), QStringLiteral("given name"),
-                   QStringLiteral("year"), QStringLiteral("class"), QStringLiteral("account"),
-                   QStringLiteral("folder"), QStringLiteral("outcome"), QStringLiteral("message")});
+    QString text = QChar(0xFEFF)
+        + QStringLiteral("line,surname,given name,year,class,account,folder,outcome,message\r\n");
     for (const QStringList& row : rows)
         text += csvLine(row);
     // A report is never left half written over an earlier one.
