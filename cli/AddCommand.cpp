@@ -200,7 +200,7 @@ private:
         say(QStringLiteral("Added %1: made the folder %2 and added the line \"%3\" to %4.")
                 .arg(student->fullName(), nativePath(student->folder()), student->record().text(),
                      nativePath(joinPath(site.appFolder, registerFileName))));
-        if (!m_linking)
+        if (m_plannedPages.isEmpty())
             say(nextStepText({student->classFolder()}));
         return ExitStatus::Added;
     }
@@ -348,7 +348,6 @@ private:
         }
         Enrolment enrolment(site, enrolees, repeats);
         enrolment.setLinksClassPages(linksClassPages(site, linksAsked(m_parser)));
-        m_linking = enrolment.linksClassPages();
         const QList<StudentReport> verdicts = enrolment.check(site.shortcuts, true);
         QList<qsizetype> toAdd;
         for (qsizetype i = 0; i < verdicts.size(); ++i) {
@@ -364,7 +363,7 @@ private:
             else if (entry.outcome == StudentOutcome::ToAdd)
                 toAdd << i;
         }
-        if (m_linking && !toAdd.isEmpty())
+        if (enrolment.linksClassPages() && !toAdd.isEmpty())
             m_plannedPages = pageLines(enrolment.plannedClassPages(toAdd), true);
         return enrolment;
     }
@@ -528,7 +527,7 @@ private:
                                                 skipped == 1 ? QStringLiteral("was")
                                                              : QStringLiteral("were"))
                                      : QString()));
-            if (!m_linking)
+            if (m_plannedPages.isEmpty())
                 say(nextStepText(addedClassFolders()));
             return finish(ExitStatus::Added);
         }
@@ -567,12 +566,11 @@ private:
         return folders;
     }
 
-    // The report is written however the command ends, once.
+    // The report is written however the command ends; it writes itself once.
     int finish(int status)
     {
-        if (!m_report || m_reported)
+        if (!m_report)
             return status;
-        m_reported = true;
         QList<QStringList> rows;
         for (const Entry& entry : m_entries) {
             const std::optional<Student>& student = entry.student;
@@ -592,9 +590,7 @@ private:
     QList<qsizetype> m_enrolled; // the entries that are students, in enrolment order
     qsizetype m_started = 0;
     std::unique_ptr<ListReport> m_report;
-    bool m_reported = false;
-    bool m_linking = false;
-    QString m_plannedPages; // what the pages would get
+    QString m_plannedPages; // what the class pages would get, when this run links them
     const QCommandLineParser& m_parser;
 };
 

@@ -23,14 +23,12 @@ class ListReport
 public:
     explicit ListReport(const QString& path);
     ~ListReport();
-    ListReport(const ListReport&) = delete;
-    ListReport& operator=(const ListReport&) = delete;
 
     // Why the report cannot go where it is named, in one sentence; empty
     // when it can. `list` is the list's file, or "-".
     QString begin(const SiteData& site, const QString& list);
-    // What went wrong, or nothing. Each row holds the line, surname, given
-    // name, year, class, account, folder, outcome and message.
+    // What went wrong, or nothing; a second call writes nothing. Each row holds
+    // the line, surname, given name, year, class, account, folder, outcome and message.
     QString write(const QList<QStringList>& rows);
 
 private:
