@@ -57,6 +57,31 @@ QString listProblem(const QCommandLineParser& parser)
     return QString();
 }
 
+// A blank value, in the words of the command line, where the window's name
+// its own fields: an option for one student, a column for a list's row.
+QString blankProblem(const StudentInputs& typed, bool fromList)
+{
+    const struct
+    {
+        const QString& value;
+        const char* option;
+        const char* meaning;
+    } fields[] = {{typed.surname, "surname", "surname"},
+                  {typed.givenName, "given", "given name"},
+                  {typed.year, "year", "year"},
+                  {typed.className, "class", "class"}};
+    for (const auto& field : fields) {
+        if (!trimBlanks(field.value).isEmpty())
+            continue;
+        if (fromList)
+            return QStringLiteral("The row's %1 is blank: fill it in in the list.")
+                .arg(QLatin1String(field.meaning));
+        return QStringLiteral("--%1 is blank: give the student's %2.")
+            .arg(QLatin1String(field.option), QLatin1String(field.meaning));
+    }
+    return QString();
+}
+
 // A list of 100,000 bad rows must not bury the terminal: the report file
 // holds every one.
 constexpr int mostProblemsShown = 20;
@@ -357,7 +382,11 @@ private:
             if (entry.outcome == StudentOutcome::PageOrPath)
                 entry.message = classPageProblem(site, *entry.student, verdicts[i].classPage);
             else if (entry.outcome == StudentOutcome::FolderExists)
-                entry.message = folderExistsProblem(*entry.student);
+                entry.message = QStringLiteral("The folder %1 exists already, and no line of the "
+                                               "register names it: it may hold a student's work.  "
+                                               "Look inside it before you move it anywhere, then "
+                                               "run the command again.")
+                                    .arg(nativePath(entry.student->folder()));
             else if (entry.outcome == StudentOutcome::AlreadyAdded)
                 entry.message = QStringLiteral("already in the register, with its folder");
             else if (entry.outcome == StudentOutcome::ToAdd)
