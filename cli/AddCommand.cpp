@@ -43,20 +43,6 @@ const QCommandLineOption report = valueOption(
 const QList<QCommandLineOption> singleOnly{surname, given, year, className, login};
 const QList<QCommandLineOption> listOnly{encoding, dryRun, report};
 
-QString listProblem(const QCommandLineParser& parser)
-{
-    const QString characterSet = parser.value(encoding);
-    if (!characterSet.isEmpty() && !isKnownListEncoding(characterSet))
-        return QStringLiteral("Unknown character set %1 for --encoding: try UTF-8, UTF-16 or "
-                              "Windows-1252.")
-            .arg(refusals::quoted(characterSet));
-    if (parser.value(from) == QLatin1String("-") && !parser.isSet(yesOption())
-        && !parser.isSet(dryRun))
-        return QStringLiteral("With --from - the list comes on standard input, where the "
-                              "question cannot be asked: add --yes, or --dry-run.");
-    return QString();
-}
-
 // A blank value, in the words of the command line, where the window's name
 // its own fields: an option for one student, a column for a list's row.
 QString blankProblem(const StudentInputs& typed, bool fromList)
@@ -428,13 +414,12 @@ private:
 
     int preview()
     {
-        for (const Entry& entry : m_entries) {
-            const QString what = isProblem(entry.outcome)
-                ? QStringLiteral("refused: ") + entry.message
-                : outcomeWord(entry.outcome, true);
-            say(QStringLiteral("line %1: %2: %3")
-                    .arg(QString::number(entry.line), describe(entry), what));
-        }
+        for (const Entry& entry : m_entries)
+            say(QStringLiteral("line %1: %2: %3%4")
+                    .arg(QString::number(entry.line), describe(entry),
+                         outcomeWord(entry.outcome, true),
+                         isProblem(entry.outcome) ? QStringLiteral(": ") + entry.message
+                                                  : QString()));
         if (!m_plannedPages.isEmpty())
             say(m_plannedPages);
         say(QStringLiteral("%1: %2 to add, %3 already added, %4 refused.  Nothing was "
@@ -657,8 +642,17 @@ QString AddCommand::usageProblem(const QCommandLineParser& parser) const
             return list ? QStringLiteral("--from takes the students from the list: leave out %1.")
                               .arg(optionName(option))
                         : QStringLiteral("%1 goes with --from.").arg(optionName(option));
+    const QString characterSet = parser.value(encoding);
+    if (!characterSet.isEmpty() && !isKnownListEncoding(characterSet))
+        return QStringLiteral("Unknown character set %1 for --encoding: try UTF-8, UTF-16 or "
+                              "Windows-1252.")
+            .arg(refusals::quoted(characterSet));
+    if (parser.value(from) == QLatin1String("-") && !parser.isSet(yesOption())
+        && !parser.isSet(dryRun))
+        return QStringLiteral("With --from - the list comes on standard input, where the "
+                              "question cannot be asked: add --yes, or --dry-run.");
     if (list)
-        return listProblem(parser);
+        return QString();
     for (const QCommandLineOption& needed : {surname, given, year, className})
         if (!parser.isSet(needed))
             return QStringLiteral("Missing %1.").arg(optionName(needed));
