@@ -447,10 +447,8 @@ private:
             if (!isProblem(entry.outcome))
                 continue;
             if (lines.size() > mostProblemsShown) {
-                const qsizetype more = problems - mostProblemsShown;
-                lines << QStringLiteral("... and %1 more %2 like these%3.")
-                             .arg(QString::number(more),
-                                  more == 1 ? QStringLiteral("row") : QStringLiteral("rows"),
+                lines << QStringLiteral("... and %1 like these%2.")
+                             .arg(counted(problems - mostProblemsShown, "more row", "more rows"),
                                   m_parser.value(report).isEmpty()
                                       ? QStringLiteral(" (--report FILE lists every one)")
                                       : QStringLiteral(", all in the report"));
