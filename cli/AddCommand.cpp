@@ -1,6 +1,3 @@
-// "add": one student named on the command line, or every student of a list,
-// in one enrolment.
-
 #include "cli/AddCommand.h"
 #include "cli/ListReport.h"
 #include "cli/SiteCommand.h"

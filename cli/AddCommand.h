@@ -4,7 +4,7 @@
 
 namespace tk::cli {
 
-// "add": one student named by options, or every student of a list.
+// "add": one student named by options, or every student of a list, in one enrolment.
 class AddCommand : public Command
 {
 public:
