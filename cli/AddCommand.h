@@ -1,25 +1,10 @@
 #pragma once
 
 #include "cli/Command.h"
-#include "enrol/Student.h"
 
 namespace tk::cli {
 
-// What "add" was told on the command line.
-struct AddOptions
-{
-    QString intranet; // empty: the program's own folder
-    bool assumeYes = false;
-    StudentInputs student; // the single form
-    QString list; // the list form: a file, or "-" for standard input
-    QString encoding; // of the list; empty: found from its bytes
-    QString reportFile;
-    bool dryRun = false;
-    // --link or --no-link for this run; nothing: as tkaddstudent.ini says.
-    std::optional<bool> linkClassPages;
-};
-
-// "add": one student named by options, or every student of a list.
+// "add": one student named by options, or every student of a list, in one enrolment.
 class AddCommand : public Command
 {
 public:
@@ -30,8 +15,5 @@ public:
     QString usageProblem(const QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser, const Console& console) const override;
 };
-
-int addOneStudent(const AddOptions& options, const Console& console);
-int addStudentList(const AddOptions& options, const Console& console);
 
 } // namespace tk::cli

@@ -136,18 +136,14 @@ QString ListReport::harmTo(const SiteData& site, const QString& list) const
     return QString();
 }
 
-QString ListReport::write(const QList<ReportRow>& rows)
+QString ListReport::write(const QList<QStringList>& rows)
 {
     if (!m_file)
         return QString();
-    QString text = QString(QChar(0xFEFF))
-        + csvLine({QStringLiteral("line"), QStringLiteral("surname"), QStringLiteral("given name"),
-                   QStringLiteral("year"), QStringLiteral("class"), QStringLiteral("account"),
-                   QStringLiteral("folder"), QStringLiteral("outcome"), QStringLiteral("message")});
-    for (const ReportRow& row : rows)
-        text += csvLine({row.line > 0 ? QString::number(row.line) : QString(), row.typed.surname,
-                         row.typed.givenName, row.typed.year, row.typed.className, row.account,
-                         row.folder, row.outcome, row.message});
+    QString text = QChar(0xFEFF)
+        + QStringLiteral("line,surname,given name,year,class,account,folder,outcome,message\r\n");
+    for (const QStringList& row : rows)
+        text += csvLine(row);
     // A report is never left half written over an earlier one.
     try {
         m_file->write(text.toUtf8());

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "lists/StudentListReader.h"
-
 #include <QStringList>
 
 #include <memory>
@@ -15,17 +13,6 @@ class File;
 
 namespace tk::cli {
 
-// One row of the report: what became of one row of the list.
-struct ReportRow
-{
-    int line = 0;
-    StudentInputs typed;
-    QString account;
-    QString folder;
-    QString outcome;
-    QString message;
-};
-
 // The report of a list, as a spreadsheet opens it: CSV in UTF-8 with a
 // byte-order mark, one row for each row of the list. It is begun before the
 // list is read, so that a report that cannot be made, or that would replace
@@ -36,14 +23,13 @@ class ListReport
 public:
     explicit ListReport(const QString& path);
     ~ListReport();
-    ListReport(const ListReport&) = delete;
-    ListReport& operator=(const ListReport&) = delete;
 
     // Why the report cannot go where it is named, in one sentence; empty
     // when it can. `list` is the list's file, or "-".
     QString begin(const SiteData& site, const QString& list);
-    // What went wrong, or nothing.
-    QString write(const QList<ReportRow>& rows);
+    // What went wrong, or nothing; a second call writes nothing. Each row holds
+    // the line, surname, given name, year, class, account, folder, outcome and message.
+    QString write(const QList<QStringList>& rows);
 
 private:
     QString harmTo(const SiteData& site, const QString& list) const;

@@ -79,37 +79,6 @@ QString classPageProblem(const SiteData& site, const Student& student, PageState
     return QStringLiteral("The class page %1 is missing.").arg(pageOf(student.classFolder()));
 }
 
-QString folderExistsProblem(const Student& student)
-{
-    return QStringLiteral("The folder %1 exists already, and no line of the register names it: "
-                          "it may hold a student's work.  Look inside it before you move it "
-                          "anywhere, then run the command again.")
-        .arg(nativePath(student.folder()));
-}
-
-QString blankProblem(const StudentInputs& typed, bool fromList)
-{
-    const struct
-    {
-        const QString& value;
-        const char* option;
-        const char* meaning;
-    } fields[] = {{typed.surname, "surname", "surname"},
-                  {typed.givenName, "given", "given name"},
-                  {typed.year, "year", "year"},
-                  {typed.className, "class", "class"}};
-    for (const auto& field : fields) {
-        if (!trimBlanks(field.value).isEmpty())
-            continue;
-        if (fromList)
-            return QStringLiteral("The row's %1 is blank: fill it in in the list.")
-                .arg(QLatin1String(field.meaning));
-        return QStringLiteral("--%1 is blank: give the student's %2.")
-            .arg(QLatin1String(field.option), QLatin1String(field.meaning));
-    }
-    return QString();
-}
-
 QString lockedProblem(const SiteData& site, const QString& holder)
 {
     const QString lock = nativePath(RegisterLock::pathIn(site.appFolder));

@@ -21,10 +21,6 @@ constexpr int FailedUnchanged = 6; // a failure that changed nothing
 QString failureText(const FailureReport& failure);
 QString masterPageProblem(const SiteData& site, PageState state);
 QString classPageProblem(const SiteData& site, const Student& student, PageState state);
-QString folderExistsProblem(const Student& student);
-// A blank value, in the words of the command line, where the window's name
-// its own fields: an option for one student, a column for a list's row.
-QString blankProblem(const StudentInputs& typed, bool fromList);
 QString lockedProblem(const SiteData& site, const QString& holder);
 QString lockLeftText(const FailureReport& failure);
 QString afterRegisteredText(const FailureReport& failure);
