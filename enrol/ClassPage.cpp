@@ -149,6 +149,7 @@ struct Anchor
     Span href; // the address's bytes, without quotes
     Span textBytes; // inside any tags around the text
     QString address; // as the browser reads it
+    QString folder; // the folder the address leads into, or none
     QString text;
 };
 
@@ -232,6 +233,19 @@ Span textOf(const QByteArray& page, qsizetype from, qsizetype to)
     return {};
 }
 
+// The folder a relative address leads into, or nothing: "x/index.htm" and
+// "./x/" lead into x, "../../index.htm" and "http://..." into none.
+QString folderOf(const QString& address)
+{
+    const QString path = address.startsWith(QLatin1String("./")) ? address.mid(2) : address;
+    const qsizetype slash = path.indexOf(QLatin1Char('/'));
+    const QString first = path.left(slash);
+    const bool intoFolder = slash > 0 && first != QLatin1String("..") && first != QLatin1String(".")
+        && !std::any_of(first.begin(), first.end(),
+                        [](QChar c) { return QStringView(u":\\?#").contains(c); });
+    return intoFolder ? first : QString();
+}
+
 QString readable(const QByteArray& page, Span span, Charset charset)
 {
     if (!span.valid())
@@ -246,17 +260,16 @@ QString readable(const QByteArray& page, Span span, Charset charset)
 QList<Anchor> anchorsOf(const QByteArray& page, const QByteArray& lower, Charset charset)
 {
     QList<Anchor> anchors;
-    qsizetype at = page.indexOf('<');
-    while (at >= 0) {
+    for (qsizetype at = page.indexOf('<'); at >= 0; at = page.indexOf('<', at + 1)) {
         if (QByteArrayView(page).sliced(at).startsWith("<!--")) {
             const qsizetype close = page.indexOf("-->", at + 4);
-            at = close < 0 ? -1 : page.indexOf('<', close + 3);
+            if (close < 0)
+                break;
+            at = close + 2;
             continue;
         }
-        if (!startsTag(lower, at, "<a")) {
-            at = page.indexOf('<', at + 1);
+        if (!startsTag(lower, at, "<a"))
             continue;
-        }
         Anchor anchor;
         const qsizetype open = tagEnd(page, at);
         anchor.href = hrefOf(page, lower, at + 2, open - 1);
@@ -267,51 +280,37 @@ QList<Anchor> anchorsOf(const QByteArray& page, const QByteArray& lower, Charset
         anchor.address = readable(page, anchor.href, charset).trimmed();
         if (anchor.address.contains(QLatin1Char('%')))
             anchor.address = QUrl::fromPercentEncoding(anchor.address.toUtf8());
+        anchor.folder = folderOf(anchor.address);
         anchor.text = readable(page, anchor.textBytes, charset).simplified();
         anchors << anchor;
-        at = page.indexOf('<', anchor.tag.end);
+        at = anchor.tag.end - 1;
     }
     return anchors;
-}
-
-// The folder a relative address leads into, or nothing: "x/index.htm" and
-// "./x/" lead into x, "../../index.htm" and "http://..." into none.
-QString folderOf(const QString& address)
-{
-    const QString path = address.startsWith(QLatin1String("./")) ? address.mid(2) : address;
-    const qsizetype slash = path.indexOf(QLatin1Char('/'));
-    const QString first = path.left(slash);
-    const bool intoFolder = slash > 0 && first != QLatin1String("..") && first != QLatin1String(".")
-        && !std::any_of(first.begin(), first.end(),
-                        [](QChar c) { return QStringView(u":\\?#").contains(c); });
-    return intoFolder ? first : QString();
 }
 
 // The form the program writes: the folder, then its home page.
 bool isStudentLink(const Anchor& anchor)
 {
-    const QString folder = folderOf(anchor.address);
-    return !folder.isEmpty() && !anchor.address.startsWith(QLatin1String("./"))
-        && anchor.address.compare(folder + QLatin1String("/index.htm"), Qt::CaseInsensitive) == 0;
+    return !anchor.folder.isEmpty() && !anchor.address.startsWith(QLatin1String("./"))
+        && anchor.address.compare(anchor.folder + QLatin1String("/index.htm"), Qt::CaseInsensitive)
+        == 0;
 }
 
 // The item with the blanks before it and its line end, when it has its line
 // to itself: a new item then gets a line of its own too.
 Span unitOf(const QByteArray& page, Span item)
 {
-    qsizetype lineStart = item.start;
-    while (lineStart > 0 && (page[lineStart - 1] == ' ' || page[lineStart - 1] == '\t'))
-        --lineStart;
-    if (lineStart > 0 && page[lineStart - 1] != '\n' && page[lineStart - 1] != '\r')
+    qsizetype start = item.start;
+    while (start > 0 && (page[start - 1] == ' ' || page[start - 1] == '\t'))
+        --start;
+    qsizetype end = item.end;
+    while (end < page.size() && (page[end] == ' ' || page[end] == '\t'))
+        ++end;
+    const QByteArrayView rest = QByteArrayView(page).sliced(end);
+    if ((start > 0 && page[start - 1] != '\n' && page[start - 1] != '\r')
+        || !(rest.startsWith('\r') || rest.startsWith('\n')))
         return item;
-    qsizetype lineEnd = item.end;
-    while (lineEnd < page.size() && (page[lineEnd] == ' ' || page[lineEnd] == '\t'))
-        ++lineEnd;
-    if (lineEnd == page.size() || (page[lineEnd] != '\r' && page[lineEnd] != '\n'))
-        return item;
-    if (page[lineEnd] == '\r' && lineEnd + 1 < page.size() && page[lineEnd + 1] == '\n')
-        ++lineEnd;
-    return {lineStart, lineEnd + 1};
+    return {start, end + (rest.startsWith("\r\n") ? 2 : 1)};
 }
 
 // The item "<li>...</li>" that holds a link of the program's form and nothing
@@ -386,13 +385,12 @@ LinkProblem linkOne(QByteArray* page, const PageStudent& student)
     const Charset charset = charsetOf(*page);
     const QList<Anchor> anchors = anchorsOf(*page, lower, charset);
     for (const Anchor& anchor : anchors)
-        if (folderOf(anchor.address).compare(student.folderName, Qt::CaseInsensitive) == 0)
+        if (anchor.folder.compare(student.folderName, Qt::CaseInsensitive) == 0)
             return LinkProblem::AlreadyLinked;
     const auto first = std::find_if(anchors.begin(), anchors.end(), isStudentLink);
     if (first == anchors.end()) {
-        const bool intoFolders = std::any_of(anchors.begin(), anchors.end(), [](const Anchor& a) {
-            return !folderOf(a.address).isEmpty();
-        });
+        const bool intoFolders = std::any_of(anchors.begin(), anchors.end(),
+                                             [](const Anchor& a) { return !a.folder.isEmpty(); });
         return intoFolders ? LinkProblem::OtherForm : LinkProblem::NoList;
     }
     const Span unit = itemOf(lower, *first);
@@ -411,7 +409,7 @@ LinkProblem linkOne(QByteArray* page, const PageStudent& student)
         if (!neighbour.valid())
             continue;
         place = neighbour;
-        const auto [surname, given] = namesOf(it->text, folderOf(it->address), false);
+        const auto [surname, given] = namesOf(it->text, it->folder, false);
         const int bySurname = surname.compare(student.surname, Qt::CaseInsensitive);
         before = bySurname > 0
             || (bySurname == 0 && given.compare(student.givenName, Qt::CaseInsensitive) > 0);
@@ -437,7 +435,7 @@ LinkedPage withoutStudentLink(const QByteArray& page, const QString& folderName)
     const QList<Anchor> anchors = anchorsOf(page, lower, charsetOf(page));
     // From the end, so that each span's offsets still hold.
     for (auto it = anchors.rbegin(); it != anchors.rend(); ++it) {
-        if (folderOf(it->address).compare(folderName, Qt::CaseInsensitive) != 0)
+        if (it->folder.compare(folderName, Qt::CaseInsensitive) != 0)
             continue;
         const Span unit = itemOf(lower, *it);
         if (unit.valid()) {
@@ -554,7 +552,7 @@ PageStudent pageStudentFor(const QString& classFolder, const QString& folderName
         const QByteArray page = classFolder.isEmpty() ? QByteArray() : pageIn(classFolder);
         for (const Anchor& anchor : anchorsOf(page, page.toLower(), charsetOf(page)))
             if (isStudentLink(anchor)
-                && folderOf(anchor.address).compare(folderName, Qt::CaseInsensitive) == 0) {
+                && anchor.folder.compare(folderName, Qt::CaseInsensitive) == 0) {
                 const auto [surname, given] = namesOf(anchor.text, folderName, false);
                 if (!given.isEmpty() && anchor.text == given + QLatin1Char(' ') + surname)
                     return {surname, given, folderName};
