@@ -14,8 +14,7 @@ namespace tk {
 
 bool classPageLinksWanted(const QString& appFolder)
 {
-    // The program's own settings, beside tkshrtct.ini, whose format other
-    // programs read and which therefore takes nothing new.
+    // Not tkshrtct.ini: other programs read its format, which takes nothing new.
     const QString path = joinPath(appFolder, QStringLiteral("tkaddstudent.ini"));
     if (!files::nameExists(path))
         return false;
@@ -52,7 +51,7 @@ Charset charsetOf(const QByteArray& page)
     if (page.startsWith("\xEF\xBB\xBF"))
         return Charset::Utf8;
     // Browsers look for the declaration in the first 1024 bytes only.
-    const QByteArray head = page.first(std::min<qsizetype>(page.size(), 1024)).toLower();
+    const QByteArray head = page.left(1024).toLower();
     const qsizetype at = head.indexOf("charset=");
     if (at < 0)
         return Charset::System; // as the home page takes it
@@ -104,22 +103,19 @@ QString referencedCharacter(const QString& name)
     return ok && code > 0 && code <= 0x10FFFF ? QString::fromUcs4(&c, 1) : QString();
 }
 
-QString withoutEntities(const QString& text)
+QString withoutEntities(QString text)
 {
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype end = text[i] == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i) : -1;
-        const QString replacement = end >= 0 && end - i <= 10
+    // From each "&" on, past what it is replaced with: "&amp;lt;" reads as "&lt;".
+    for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0;
+         i = text.indexOf(QLatin1Char('&'), i + 1)) {
+        const qsizetype end = text.indexOf(QLatin1Char(';'), i);
+        const QString character = end >= 0 && end - i <= 10
             ? referencedCharacter(text.mid(i + 1, end - i - 1))
             : QString();
-        if (replacement.isEmpty()) {
-            out += text[i];
-        } else {
-            out += replacement;
-            i = end;
-        }
+        if (!character.isEmpty())
+            text.replace(i, end - i + 1, character);
     }
-    return out;
+    return text;
 }
 
 bool isSpace(char c)
@@ -465,8 +461,6 @@ ClassPageLinks numbered(const QString& classFolder, const LinkedPage& page,
     return links;
 }
 
-// A page that cannot be read or written is left as it is, and the outcome
-// says so, with `byHand` for the operator.
 PageChange changeClassPage(const QString& classFolder, bool takeOut, const QString& byHand,
                            bool write, const std::function<LinkedPage(const QByteArray&)>& change)
 {
