@@ -242,6 +242,7 @@ QString folderOf(const QString& address)
     return intoFolder ? first : QString();
 }
 
+// The span's text as a browser shows it; none for no span.
 QString readable(const QByteArray& page, Span span, Charset charset)
 {
     if (!span.valid())
@@ -287,7 +288,7 @@ QList<Anchor> anchorsOf(const QByteArray& page, const QByteArray& lower, Charset
 // The form the program writes: the folder, then its home page.
 bool isStudentLink(const Anchor& anchor)
 {
-    return !anchor.folder.isEmpty() && !anchor.address.startsWith(QLatin1String("./"))
+    return !anchor.folder.isEmpty()
         && anchor.address.compare(anchor.folder + QLatin1String("/index.htm"), Qt::CaseInsensitive)
         == 0;
 }
