@@ -154,12 +154,14 @@ qsizetype tagEnd(const QByteArray& page, qsizetype from)
 {
     char quote = 0;
     for (qsizetype i = from; i < page.size(); ++i) {
-        if (quote)
-            quote = page[i] == quote ? 0 : quote;
-        else if (page[i] == '"' || page[i] == '\'')
+        if (quote) {
+            if (page[i] == quote)
+                quote = 0;
+        } else if (page[i] == '"' || page[i] == '\'') {
             quote = page[i];
-        else if (page[i] == '>')
+        } else if (page[i] == '>') {
             return i + 1;
+        }
     }
     return page.size();
 }
