@@ -3,24 +3,24 @@
 #include "platform/FileServices.h"
 #include "platform/SystemText.h"
 
+#include <QHash>
 #include <QSettings>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace tk {
 
 bool classPageLinksWanted(const QString& appFolder)
 {
-    const QString path = joinPath(appFolder, programSettingsFileName);
+    // Not tkshrtct.ini: other programs read its format, which takes nothing new.
+    const QString path = joinPath(appFolder, QStringLiteral("tkaddstudent.ini"));
     if (!files::nameExists(path))
         return false;
     const QSettings settings(path, QSettings::IniFormat);
     const QString value = settings.value(QStringLiteral("class pages/link")).toString().trimmed();
-    for (const char* yes : {"yes", "true", "on", "1"})
-        if (value.compare(QLatin1String(yes), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return QStringList{"yes", "true", "on", "1"}.contains(value, Qt::CaseInsensitive);
 }
 
 QList<qsizetype> ClassPageLinks::linked() const
@@ -51,14 +51,13 @@ Charset charsetOf(const QByteArray& page)
     if (page.startsWith("\xEF\xBB\xBF"))
         return Charset::Utf8;
     // Browsers look for the declaration in the first 1024 bytes only.
-    const QByteArray head = page.first(std::min<qsizetype>(page.size(), 1024)).toLower();
+    const QByteArray head = page.left(1024).toLower();
     const qsizetype at = head.indexOf("charset=");
     if (at < 0)
         return Charset::System; // as the home page takes it
-    qsizetype value = at + 8;
-    while (value < head.size() && (head[value] == '"' || head[value] == '\'' || head[value] == ' '))
-        ++value;
-    const QByteArrayView declared = QByteArrayView(head).sliced(value);
+    QByteArrayView declared = QByteArrayView(head).sliced(at + 8);
+    while (declared.startsWith('"') || declared.startsWith('\'') || declared.startsWith(' '))
+        declared = declared.sliced(1);
     if (declared.startsWith("utf-8") || declared.startsWith("utf8"))
         return Charset::Utf8;
     // Browsers read Latin-1 and ASCII as Windows-1252.
@@ -66,19 +65,6 @@ Charset charsetOf(const QByteArray& page)
         if (declared.startsWith(western))
             return Charset::Windows1252;
     return Charset::System;
-}
-
-QString decoded(QByteArrayView bytes, Charset charset)
-{
-    switch (charset) {
-    case Charset::Utf8:
-        return QString::fromUtf8(bytes);
-    case Charset::System:
-        return decodeText(bytes, TextEncoding::System);
-    case Charset::Windows1252:
-        break;
-    }
-    return decodeWindows1252(bytes);
 }
 
 // What the charset cannot hold goes in as a character reference, which
@@ -90,57 +76,46 @@ QByteArray encoded(const QString& text, Charset charset)
     QByteArray bytes;
     for (const char32_t c : text.toUcs4()) {
         const QString character = QString::fromUcs4(&c, 1);
-        if (charset == Charset::Windows1252) {
-            if (const std::optional<char> byte = windows1252Byte(c)) {
-                bytes += *byte;
-                continue;
-            }
-        } else if (unstorableCharacters(character, {TextEncoding::System}).isEmpty()) {
+        const std::optional<char> byte = windows1252Byte(c);
+        if (charset == Charset::Windows1252 && byte)
+            bytes += *byte;
+        else if (charset == Charset::System
+                 && unstorableCharacters(character, {TextEncoding::System}).isEmpty())
             bytes += encodeFileText(character);
-            continue;
-        }
-        bytes += "&#" + QByteArray::number(quint32(c)) + ';';
+        else
+            bytes += "&#" + QByteArray::number(quint32(c)) + ';';
     }
     return bytes;
 }
 
-QString withoutEntities(const QString& text)
+// The character that "&name;" stands for, or nothing.
+QString referencedCharacter(const QString& name)
 {
-    if (!text.contains(QLatin1Char('&')))
-        return text;
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    static const QHash<QString, QString> named{{"amp", "&"},   {"lt", "<"},   {"gt", ">"},
+                                               {"quot", "\""}, {"apos", "'"}, {"nbsp", " "}};
+    if (!name.startsWith(QLatin1Char('#')))
+        return named.value(name);
+    bool ok = false;
+    const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive)
+        ? name.mid(2).toUInt(&ok, 16)
+        : name.mid(1).toUInt(&ok, 10);
+    const auto c = static_cast<char32_t>(code);
+    return ok && code > 0 && code <= 0x10FFFF ? QString::fromUcs4(&c, 1) : QString();
+}
+
+QString withoutEntities(QString text)
+{
+    // From each "&" on, past what it is replaced with: "&amp;lt;" reads as "&lt;".
+    for (qsizetype i = text.indexOf(QLatin1Char('&')); i >= 0;
+         i = text.indexOf(QLatin1Char('&'), i + 1)) {
         const qsizetype end = text.indexOf(QLatin1Char(';'), i);
-        if (text[i] != QLatin1Char('&') || end < 0 || end - i > 10) {
-            out += text[i];
-            continue;
-        }
-        const QString name = text.mid(i + 1, end - i - 1);
-        static const QList<std::pair<QString, QString>> named{{"amp", "&"},  {"lt", "<"},
-                                                              {"gt", ">"},   {"quot", "\""},
-                                                              {"apos", "'"}, {"nbsp", " "}};
-        QString replacement;
-        for (const auto& [entity, character] : named)
-            if (name == entity)
-                replacement = character;
-        if (name.startsWith(QLatin1Char('#'))) {
-            bool ok = false;
-            const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive)
-                ? name.mid(2).toUInt(&ok, 16)
-                : name.mid(1).toUInt(&ok, 10);
-            if (ok && code > 0 && code <= 0x10FFFF) {
-                const auto c = static_cast<char32_t>(code);
-                replacement = QString::fromUcs4(&c, 1);
-            }
-        }
-        if (replacement.isEmpty()) {
-            out += text[i];
-            continue;
-        }
-        out += replacement;
-        i = end;
+        const QString character = end >= 0 && end - i <= 10
+            ? referencedCharacter(text.mid(i + 1, end - i - 1))
+            : QString();
+        if (!character.isEmpty())
+            text.replace(i, end - i + 1, character);
     }
-    return out;
+    return text;
 }
 
 bool isSpace(char c)
@@ -148,17 +123,29 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
+qsizetype pastSpaces(const QByteArray& page, qsizetype from, qsizetype to)
+{
+    while (from < to && isSpace(page[from]))
+        ++from;
+    return from;
+}
+
+struct Span
+{
+    qsizetype start = -1;
+    qsizetype end = -1;
+    bool valid() const { return start >= 0; }
+    qsizetype size() const { return end - start; }
+};
+
 // A link as the page holds it.
 struct Anchor
 {
-    qsizetype start = 0; // "<a"
-    qsizetype end = 0; // after "</a>"
-    qsizetype hrefStart = -1; // the address's bytes, without quotes
-    qsizetype hrefEnd = -1;
-    char quote = 0; // around the address, or 0
-    qsizetype textStart = -1; // the text's bytes, inside any tags around it
-    qsizetype textEnd = -1;
+    Span tag; // "<a" to after "</a>"
+    Span href; // the address's bytes, without quotes
+    Span textBytes; // inside any tags around the text
     QString address; // as the browser reads it
+    QString folder; // the folder the address leads into, or none
     QString text;
 };
 
@@ -167,233 +154,197 @@ qsizetype tagEnd(const QByteArray& page, qsizetype from)
 {
     char quote = 0;
     for (qsizetype i = from; i < page.size(); ++i) {
-        const char c = page[i];
         if (quote) {
-            if (c == quote)
+            if (page[i] == quote)
                 quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
+        } else if (page[i] == '"' || page[i] == '\'') {
+            quote = page[i];
+        } else if (page[i] == '>') {
             return i + 1;
         }
     }
     return page.size();
 }
 
-bool startsTag(const QByteArray& lower, qsizetype at, const char* name)
+bool startsTag(const QByteArray& lower, qsizetype at, QByteArrayView name)
 {
-    const qsizetype length = qsizetype(qstrlen(name));
-    if (!QByteArrayView(lower).sliced(at).startsWith(QByteArrayView(name, length)))
-        return false;
-    return at + length < lower.size() && (isSpace(lower[at + length]) || lower[at + length] == '>');
+    const qsizetype after = at + name.size();
+    return QByteArrayView(lower).sliced(at).startsWith(name) && after < lower.size()
+        && (isSpace(lower[after]) || lower[after] == '>');
 }
 
-void readHref(const QByteArray& page, const QByteArray& lower, qsizetype from, qsizetype to,
-              Anchor* anchor)
+// The bytes of the tag's first href value, without quotes.
+Span hrefOf(const QByteArray& page, const QByteArray& lower, qsizetype i, qsizetype to)
 {
-    qsizetype i = from;
     while (i < to) {
         while (i < to && (isSpace(page[i]) || page[i] == '/'))
             ++i;
         const qsizetype nameStart = i;
         while (i < to && !isSpace(page[i]) && page[i] != '=' && page[i] != '>')
             ++i;
-        const QByteArray name = lower.mid(nameStart, i - nameStart);
-        while (i < to && isSpace(page[i]))
-            ++i;
+        const bool isHref = lower.mid(nameStart, i - nameStart) == "href";
+        i = pastSpaces(page, i, to);
         if (i >= to || page[i] != '=') {
             if (i == nameStart)
                 ++i;
             continue;
         }
-        ++i;
-        while (i < to && isSpace(page[i]))
-            ++i;
-        qsizetype valueStart = i;
-        qsizetype valueEnd = i;
-        char quote = 0;
+        i = pastSpaces(page, i + 1, to);
+        Span value{i, i};
         if (i < to && (page[i] == '"' || page[i] == '\'')) {
-            quote = page[i];
-            valueStart = i + 1;
-            valueEnd = page.indexOf(quote, valueStart);
-            if (valueEnd < 0 || valueEnd >= to)
-                return;
-            i = valueEnd + 1;
+            value = {i + 1, page.indexOf(page[i], i + 1)};
+            if (value.end < 0 || value.end >= to)
+                return {};
+            i = value.end + 1;
         } else {
-            while (valueEnd < to && !isSpace(page[valueEnd]) && page[valueEnd] != '>')
-                ++valueEnd;
-            i = valueEnd;
+            while (value.end < to && !isSpace(page[value.end]) && page[value.end] != '>')
+                ++value.end;
+            i = value.end;
         }
-        if (name == "href" && anchor->hrefStart < 0) {
-            anchor->hrefStart = valueStart;
-            anchor->hrefEnd = valueEnd;
-            anchor->quote = quote;
-        }
+        if (isHref)
+            return value;
     }
+    return {};
 }
 
 // The text between the tags that open and close inside the link, so that
 // "<a ...><b>Name</b></a>" keeps its bold.
-void readText(const QByteArray& page, qsizetype from, qsizetype to, Anchor* anchor)
+Span textOf(const QByteArray& page, qsizetype from, qsizetype to)
 {
-    qsizetype start = from;
-    for (;;) {
-        while (start < to && isSpace(page[start]))
-            ++start;
-        if (start < to && page[start] == '<')
-            start = std::min(tagEnd(page, start), to);
-        else
-            break;
-    }
-    qsizetype end = to;
-    for (;;) {
+    qsizetype start = pastSpaces(page, from, to);
+    while (start < to && page[start] == '<')
+        start = pastSpaces(page, std::min(tagEnd(page, start), to), to);
+    const auto pastSpacesBack = [&](qsizetype end) {
         while (end > start && isSpace(page[end - 1]))
             --end;
-        if (end > start && page[end - 1] == '>') {
-            const qsizetype open = page.lastIndexOf('<', end - 1);
-            if (open < start)
-                break;
-            end = open;
-        } else {
+        return end;
+    };
+    qsizetype end = pastSpacesBack(to);
+    while (end > start && page[end - 1] == '>') {
+        const qsizetype open = page.lastIndexOf('<', end - 1);
+        if (open < start)
             break;
-        }
+        end = pastSpacesBack(open);
     }
-    if (end > start && !QByteArrayView(page).sliced(start, end - start).contains('<')) {
-        anchor->textStart = start;
-        anchor->textEnd = end;
-    }
-}
-
-QList<Anchor> anchorsOf(const QByteArray& page, const QByteArray& lower, Charset charset)
-{
-    QList<Anchor> anchors;
-    qsizetype at = page.indexOf('<');
-    while (at >= 0) {
-        if (QByteArrayView(page).sliced(at).startsWith("<!--")) {
-            const qsizetype close = page.indexOf("-->", at + 4);
-            if (close < 0)
-                break;
-            at = page.indexOf('<', close + 3);
-            continue;
-        }
-        if (!startsTag(lower, at, "<a")) {
-            at = page.indexOf('<', at + 1);
-            continue;
-        }
-        Anchor anchor;
-        anchor.start = at;
-        const qsizetype open = tagEnd(page, at);
-        readHref(page, lower, at + 2, open - 1, &anchor);
-        const qsizetype close = lower.indexOf("</a", open);
-        anchor.end = close < 0 ? open : tagEnd(page, close);
-        if (close >= 0)
-            readText(page, open, close, &anchor);
-        if (anchor.hrefStart >= 0) {
-            QString address = withoutEntities(
-                                  decoded(QByteArrayView(page).sliced(
-                                              anchor.hrefStart, anchor.hrefEnd - anchor.hrefStart),
-                                          charset))
-                                  .trimmed();
-            if (address.contains(QLatin1Char('%')))
-                address = QUrl::fromPercentEncoding(address.toUtf8());
-            anchor.address = address;
-        }
-        if (anchor.textStart >= 0)
-            anchor.text = withoutEntities(
-                              decoded(QByteArrayView(page).sliced(
-                                          anchor.textStart, anchor.textEnd - anchor.textStart),
-                                      charset))
-                              .simplified();
-        anchors << anchor;
-        at = page.indexOf('<', anchor.end);
-    }
-    return anchors;
+    if (end > start && !QByteArrayView(page).sliced(start, end - start).contains('<'))
+        return {start, end};
+    return {};
 }
 
 // The folder a relative address leads into, or nothing: "x/index.htm" and
 // "./x/" lead into x, "../../index.htm" and "http://..." into none.
 QString folderOf(const QString& address)
 {
-    QString path = address;
-    if (path.startsWith(QLatin1String("./")))
-        path = path.mid(2);
+    const QString path = address.startsWith(QLatin1String("./")) ? address.mid(2) : address;
     const qsizetype slash = path.indexOf(QLatin1Char('/'));
-    QString first = path.left(slash);
-    if (slash <= 0 || first == QLatin1String("..") || first == QLatin1String(".")
-        || first.contains(QLatin1Char(':')) || first.contains(QLatin1Char('\\'))
-        || first.contains(QLatin1Char('?')) || first.contains(QLatin1Char('#')))
+    const QString first = path.left(slash);
+    const bool intoFolder = slash > 0 && first != QLatin1String("..") && first != QLatin1String(".")
+        && !std::any_of(first.begin(), first.end(),
+                        [](QChar c) { return QStringView(u":\\?#").contains(c); });
+    return intoFolder ? first : QString();
+}
+
+// The span's text as a browser shows it; none for no span.
+QString readable(const QByteArray& page, Span span, Charset charset)
+{
+    if (!span.valid())
         return QString();
-    return first;
+    const QByteArrayView bytes = QByteArrayView(page).sliced(span.start, span.size());
+    if (charset == Charset::Utf8)
+        return withoutEntities(QString::fromUtf8(bytes));
+    return withoutEntities(charset == Charset::System ? decodeText(bytes, TextEncoding::System)
+                                                      : decodeWindows1252(bytes));
+}
+
+QList<Anchor> anchorsOf(const QByteArray& page, const QByteArray& lower, Charset charset)
+{
+    QList<Anchor> anchors;
+    for (qsizetype at = page.indexOf('<'); at >= 0; at = page.indexOf('<', at + 1)) {
+        if (QByteArrayView(page).sliced(at).startsWith("<!--")) {
+            const qsizetype close = page.indexOf("-->", at + 4);
+            if (close < 0)
+                break;
+            at = close + 2;
+            continue;
+        }
+        if (!startsTag(lower, at, "<a"))
+            continue;
+        Anchor anchor;
+        const qsizetype open = tagEnd(page, at);
+        anchor.href = hrefOf(page, lower, at + 2, open - 1);
+        const qsizetype close = lower.indexOf("</a", open);
+        anchor.tag = {at, close < 0 ? open : tagEnd(page, close)};
+        if (close >= 0)
+            anchor.textBytes = textOf(page, open, close);
+        anchor.address = readable(page, anchor.href, charset).trimmed();
+        if (anchor.address.contains(QLatin1Char('%')))
+            anchor.address = QUrl::fromPercentEncoding(anchor.address.toUtf8());
+        anchor.folder = folderOf(anchor.address);
+        anchor.text = readable(page, anchor.textBytes, charset).simplified();
+        anchors << anchor;
+        at = anchor.tag.end - 1;
+    }
+    return anchors;
 }
 
 // The form the program writes: the folder, then its home page.
 bool isStudentLink(const Anchor& anchor)
 {
-    const QString folder = folderOf(anchor.address);
-    return !folder.isEmpty() && !anchor.address.startsWith(QLatin1String("./"))
-        && anchor.address.mid(folder.size())
-               .compare(QLatin1String("/index.htm"), Qt::CaseInsensitive)
+    return !anchor.folder.isEmpty()
+        && anchor.address.compare(anchor.folder + QLatin1String("/index.htm"), Qt::CaseInsensitive)
         == 0;
-}
-
-struct Span
-{
-    qsizetype start = -1;
-    qsizetype end = -1;
-    bool valid() const { return start >= 0; }
-};
-
-// The item "<li>...</li>" that holds the link and nothing but it.
-Span itemOf(const QByteArray& lower, const Anchor& anchor)
-{
-    qsizetype open = anchor.start;
-    while ((open = lower.lastIndexOf("<li", open - 1)) >= 0 && !startsTag(lower, open, "<li")) { }
-    if (open < 0)
-        return {};
-    const QByteArrayView before = QByteArrayView(lower).sliced(open, anchor.start - open);
-    if (before.contains("</li") || before.contains("<ul") || before.contains("<ol")
-        || before.contains("</ul") || before.contains("</ol"))
-        return {};
-    const qsizetype close = lower.indexOf("</li", anchor.end);
-    if (close < 0)
-        return {};
-    const QByteArrayView after = QByteArrayView(lower).sliced(anchor.end, close - anchor.end);
-    if (after.contains("<li") || after.contains("<a") || after.contains("</ul")
-        || after.contains("</ol"))
-        return {};
-    const qsizetype end = lower.indexOf('>', close);
-    return end < 0 ? Span{} : Span{open, end + 1};
 }
 
 // The item with the blanks before it and its line end, when it has its line
 // to itself: a new item then gets a line of its own too.
 Span unitOf(const QByteArray& page, Span item)
 {
-    qsizetype lineStart = item.start;
-    while (lineStart > 0 && (page[lineStart - 1] == ' ' || page[lineStart - 1] == '\t'))
-        --lineStart;
-    if (lineStart > 0 && page[lineStart - 1] != '\n' && page[lineStart - 1] != '\r')
+    qsizetype start = item.start;
+    while (start > 0 && (page[start - 1] == ' ' || page[start - 1] == '\t'))
+        --start;
+    qsizetype end = item.end;
+    while (end < page.size() && (page[end] == ' ' || page[end] == '\t'))
+        ++end;
+    const QByteArrayView rest = QByteArrayView(page).sliced(end);
+    if ((start > 0 && page[start - 1] != '\n' && page[start - 1] != '\r')
+        || !(rest.startsWith('\r') || rest.startsWith('\n')))
         return item;
-    qsizetype lineEnd = item.end;
-    while (lineEnd < page.size() && (page[lineEnd] == ' ' || page[lineEnd] == '\t'))
-        ++lineEnd;
-    if (lineEnd == page.size() || (page[lineEnd] != '\r' && page[lineEnd] != '\n'))
-        return item;
-    if (page[lineEnd] == '\r' && lineEnd + 1 < page.size() && page[lineEnd + 1] == '\n')
-        ++lineEnd;
-    return {lineStart, lineEnd + 1};
+    return {start, end + (rest.startsWith("\r\n") ? 2 : 1)};
 }
 
-// A neighbour's surname and given name, as its text shows them: the text is
-// "Given Surname", and the folder name, surname_given in lower case without
-// blanks, tells where the surname begins. A text edited by hand falls back on
-// the folder name's two parts.
-std::pair<QString, QString> namesOf(const Anchor& anchor, const QString& folder)
+// The item "<li>...</li>" that holds a link of the program's form and nothing
+// but it, as unitOf() takes it; none for any other link.
+Span itemOf(const QByteArray& lower, const Anchor& anchor)
 {
-    const QStringList words = anchor.text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!isStudentLink(anchor))
+        return {};
+    qsizetype open = anchor.tag.start;
+    while ((open = lower.lastIndexOf("<li", open - 1)) >= 0 && !startsTag(lower, open, "<li")) { }
+    const qsizetype close = lower.indexOf("</li", anchor.tag.end);
+    const qsizetype end = close < 0 ? -1 : lower.indexOf('>', close);
+    if (open < 0 || end < 0)
+        return {};
+    const QByteArrayView before = QByteArrayView(lower).sliced(open, anchor.tag.start - open);
+    const QByteArrayView after = QByteArrayView(lower).sliced(anchor.tag.end,
+                                                              close - anchor.tag.end);
+    if (before.contains("</li") || before.contains("<ul") || before.contains("<ol")
+        || before.contains("</ul") || before.contains("</ol") || after.contains("<li")
+        || after.contains("<a") || after.contains("</ul") || after.contains("</ol"))
+        return {};
+    // The blanks and line ends around it are the same bytes in `lower`.
+    return unitOf(lower, {open, end + 1});
+}
+
+// The surname and given name of a name, split where the folder name, surname_given
+// in lower case without blanks, says; else the folder name's two parts.
+std::pair<QString, QString> namesOf(const QString& name, const QString& folder, bool surnameFirst)
+{
+    const QStringList words = name.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (qsizetype k = 1; k < words.size(); ++k) {
-        const QString given = words.mid(0, k).join(QLatin1Char(' '));
-        const QString surname = words.mid(k).join(QLatin1Char(' '));
+        QString surname = words.mid(0, k).join(QLatin1Char(' '));
+        QString given = words.mid(k).join(QLatin1Char(' '));
+        if (!surnameFirst)
+            std::swap(surname, given);
         QString folderName = surname.toLower() + QLatin1Char('_') + given.toLower();
         folderName.remove(QLatin1Char(' '));
         if (folderName.compare(folder, Qt::CaseInsensitive) == 0)
@@ -403,22 +354,14 @@ std::pair<QString, QString> namesOf(const Anchor& anchor, const QString& folder)
     return {folder.left(underscore), underscore < 0 ? QString() : folder.mid(underscore + 1)};
 }
 
-bool sortsAfter(const std::pair<QString, QString>& neighbour, const PageStudent& student)
-{
-    if (const int bySurname = neighbour.first.compare(student.surname, Qt::CaseInsensitive))
-        return bySurname > 0;
-    return neighbour.second.compare(student.givenName, Qt::CaseInsensitive) > 0;
-}
-
 // Percent-encoded where a browser would read the character as part of the
-// address's syntax, escaped where HTML would.
+// address's syntax, escaped where HTML would. `quote` is the byte before the
+// address: a double quote only when the address is in double quotes.
 QString addressOf(const QString& folderName, char quote)
 {
     QString address;
     for (const QChar c : folderName) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('#') || c == QLatin1Char('?')
-            || c == QLatin1Char('"') || c == QLatin1Char('<') || c == QLatin1Char('>')
-            || c == QLatin1Char('`') || (c == QLatin1Char('\'') && quote != '"'))
+        if (QStringView(u"%#?\"<>`").contains(c) || (c == QLatin1Char('\'') && quote != '"'))
             address += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
         else if (c == QLatin1Char('&'))
             address += QStringLiteral("&amp;");
@@ -441,49 +384,70 @@ LinkProblem linkOne(QByteArray* page, const PageStudent& student)
     const Charset charset = charsetOf(*page);
     const QList<Anchor> anchors = anchorsOf(*page, lower, charset);
     for (const Anchor& anchor : anchors)
-        if (folderOf(anchor.address).compare(student.folderName, Qt::CaseInsensitive) == 0)
+        if (anchor.folder.compare(student.folderName, Qt::CaseInsensitive) == 0)
             return LinkProblem::AlreadyLinked;
     const auto first = std::find_if(anchors.begin(), anchors.end(), isStudentLink);
     if (first == anchors.end()) {
-        const bool intoFolders = std::any_of(anchors.begin(), anchors.end(), [](const Anchor& a) {
-            return !folderOf(a.address).isEmpty();
-        });
+        const bool intoFolders = std::any_of(anchors.begin(), anchors.end(),
+                                             [](const Anchor& a) { return !a.folder.isEmpty(); });
         return intoFolders ? LinkProblem::OtherForm : LinkProblem::NoList;
     }
-    const Span item = itemOf(lower, *first);
-    if (!item.valid() || first->textStart < 0)
+    const Span unit = itemOf(lower, *first);
+    if (!unit.valid() || !first->textBytes.valid())
         return LinkProblem::OtherForm;
 
     // The list's students: its links of the same form, up to where it ends.
     qsizetype listEnd = lower.size();
     for (const char* close : {"</ul", "</ol"})
-        if (const qsizetype at = lower.indexOf(close, item.end); at >= 0)
+        if (const qsizetype at = lower.indexOf(close, unit.end); at >= 0)
             listEnd = std::min(listEnd, at);
     Span place;
     bool before = false;
-    for (auto it = first; it != anchors.end() && it->start < listEnd; ++it) {
-        if (!isStudentLink(*it))
-            continue;
+    for (auto it = first; it != anchors.end() && it->tag.start < listEnd && !before; ++it) {
         const Span neighbour = itemOf(lower, *it);
         if (!neighbour.valid())
             continue;
-        place = unitOf(*page, neighbour);
-        if (sortsAfter(namesOf(*it, folderOf(it->address)), student)) {
-            before = true;
-            break;
-        }
+        place = neighbour;
+        const auto [surname, given] = namesOf(it->text, it->folder, false);
+        const int bySurname = surname.compare(student.surname, Qt::CaseInsensitive);
+        before = bySurname > 0
+            || (bySurname == 0 && given.compare(student.givenName, Qt::CaseInsensitive) > 0);
     }
 
-    const Span unit = unitOf(*page, item);
-    QByteArray copy = page->mid(unit.start, unit.end - unit.start);
+    QByteArray copy = page->mid(unit.start, unit.size());
     // The later span first, so that the earlier one's offsets still hold.
-    const qsizetype segmentEnd = page->indexOf('/', first->hrefStart);
-    copy.replace(first->textStart - unit.start, first->textEnd - first->textStart,
+    const qsizetype segmentEnd = page->indexOf('/', first->href.start);
+    copy.replace(first->textBytes.start - unit.start, first->textBytes.size(),
                  encoded(student.fullName().toHtmlEscaped(), charset));
-    copy.replace(first->hrefStart - unit.start, segmentEnd - first->hrefStart,
-                 encoded(addressOf(student.folderName, first->quote), charset));
+    copy.replace(first->href.start - unit.start, segmentEnd - first->href.start,
+                 encoded(addressOf(student.folderName, page->at(first->href.start - 1)), charset));
     page->insert(before ? place.start : place.end, copy);
     return LinkProblem::None;
+}
+
+// `page` without the list items that link the student's folder in the form
+// the program writes, each with its line when it has its line to itself.
+LinkedPage withoutStudentLink(const QByteArray& page, const QString& folderName)
+{
+    LinkedPage unlinked{page, {{0, LinkProblem::NotLinked, QString()}}, false};
+    const QByteArray lower = page.toLower();
+    const QList<Anchor> anchors = anchorsOf(page, lower, charsetOf(page));
+    // From the end, so that each span's offsets still hold.
+    for (auto it = anchors.rbegin(); it != anchors.rend(); ++it) {
+        if (it->folder.compare(folderName, Qt::CaseInsensitive) != 0)
+            continue;
+        const Span unit = itemOf(lower, *it);
+        if (unit.valid()) {
+            unlinked.bytes.remove(unit.start, unit.size());
+            unlinked.outcomes[0] = {0, LinkProblem::None, QString()};
+            unlinked.changed = true;
+        } else if (!unlinked.changed) {
+            // Taken out by hand, where its markup is the page author's own.
+            unlinked.outcomes[0] = {0, LinkProblem::OtherForm,
+                                    QStringLiteral("the link to %1/").arg(folderName)};
+        }
+    }
+    return unlinked;
 }
 
 QByteArray pageIn(const QString& classFolder)
@@ -498,6 +462,26 @@ ClassPageLinks numbered(const QString& classFolder, const LinkedPage& page,
     for (PageLinkOutcome& outcome : links.students)
         outcome.student = numbers.at(outcome.student);
     return links;
+}
+
+PageChange changeClassPage(const QString& classFolder, bool takeOut, const QString& byHand,
+                           bool write, const std::function<LinkedPage(const QByteArray&)>& change)
+{
+    PageChange result{classFolder, takeOut, {0, LinkProblem::Unreadable, byHand}};
+    LinkedPage page;
+    try {
+        page = change(pageIn(classFolder));
+    } catch (const std::exception&) {
+        return result;
+    }
+    result.outcome = page.outcomes.at(0);
+    try {
+        if (write && page.changed)
+            replaceClassPage(classFolder, page.bytes);
+    } catch (const std::exception&) {
+        result.outcome = {0, LinkProblem::Unwritable, byHand};
+    }
+    return result;
 }
 
 } // namespace
@@ -517,17 +501,14 @@ LinkedPage withStudentLinks(const QByteArray& page, const QList<PageStudent>& st
 ClassPageLinks plannedLinks(const QString& classFolder, const QList<PageStudent>& students,
                             const QList<qsizetype>& numbers)
 {
-    QByteArray page;
+    LinkedPage page;
     try {
-        page = pageIn(classFolder);
+        page = withStudentLinks(pageIn(classFolder), students);
     } catch (const std::exception&) {
-        ClassPageLinks links{classFolder, {}};
         for (qsizetype i = 0; i < students.size(); ++i)
-            links.students.append(
-                {numbers.at(i), LinkProblem::Unreadable, byHandLine(students[i])});
-        return links;
+            page.outcomes.append({i, LinkProblem::Unreadable, byHandLine(students[i])});
     }
-    return numbered(classFolder, withStudentLinks(page, students), numbers);
+    return numbered(classFolder, page, numbers);
 }
 
 ClassPageLinks linkClassPage(const QString& classFolder, const QList<PageStudent>& students,
@@ -561,94 +542,38 @@ void replaceClassPage(const QString& classFolder, const QByteArray& bytes)
     }
 }
 
-LinkedPage withoutStudentLink(const QByteArray& page, const QString& folderName)
-{
-    LinkedPage unlinked{page, {{0, LinkProblem::NotLinked, QString()}}, false};
-    const QByteArray lower = page.toLower();
-    const QList<Anchor> anchors = anchorsOf(page, lower, charsetOf(page));
-    // From the end, so that each span's offsets still hold.
-    for (auto it = anchors.rbegin(); it != anchors.rend(); ++it) {
-        if (folderOf(it->address).compare(folderName, Qt::CaseInsensitive) != 0)
-            continue;
-        const Span item = isStudentLink(*it) ? itemOf(lower, *it) : Span{};
-        if (!item.valid()) {
-            // Taken out by hand, where its markup is the page author's own.
-            if (!unlinked.changed) {
-                unlinked.outcomes[0].problem = LinkProblem::OtherForm;
-                unlinked.outcomes[0].byHand = QStringLiteral("the link to %1/").arg(folderName);
-            }
-            continue;
-        }
-        const Span unit = unitOf(page, item);
-        unlinked.bytes.remove(unit.start, unit.end - unit.start);
-        unlinked.outcomes[0] = {0, LinkProblem::None, QString()};
-        unlinked.changed = true;
-    }
-    return unlinked;
-}
-
 PageStudent pageStudentFor(const QString& classFolder, const QString& folderName,
                            const QString& account)
 {
-    if (!classFolder.isEmpty()) {
-        try {
-            const QByteArray page = pageIn(classFolder);
-            for (const Anchor& anchor : anchorsOf(page, page.toLower(), charsetOf(page)))
-                if (isStudentLink(anchor)
-                    && folderOf(anchor.address).compare(folderName, Qt::CaseInsensitive) == 0) {
-                    const auto [surname, given] = namesOf(anchor, folderName);
-                    if (!given.isEmpty() && anchor.text == given + QLatin1Char(' ') + surname)
-                        return {surname, given, folderName};
-                }
-        } catch (const std::exception&) {
-        }
+    try {
+        const QByteArray page = classFolder.isEmpty() ? QByteArray() : pageIn(classFolder);
+        for (const Anchor& anchor : anchorsOf(page, page.toLower(), charsetOf(page)))
+            if (isStudentLink(anchor)
+                && anchor.folder.compare(folderName, Qt::CaseInsensitive) == 0) {
+                const auto [surname, given] = namesOf(anchor.text, folderName, false);
+                if (!given.isEmpty() && anchor.text == given + QLatin1Char(' ') + surname)
+                    return {surname, given, folderName};
+            }
+    } catch (const std::exception&) {
     }
-    const QStringList words = account.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (qsizetype k = 1; k < words.size(); ++k) {
-        const QString surname = words.mid(0, k).join(QLatin1Char(' '));
-        const QString given = words.mid(k).join(QLatin1Char(' '));
-        QString folder = surname.toLower() + QLatin1Char('_') + given.toLower();
-        folder.remove(QLatin1Char(' '));
-        if (folder.compare(folderName, Qt::CaseInsensitive) == 0)
-            return {surname, given, folderName};
-    }
-    const qsizetype underscore = folderName.indexOf(QLatin1Char('_'));
-    return {folderName.left(underscore),
-            underscore < 0 ? QString() : folderName.mid(underscore + 1), folderName};
+    const auto [surname, given] = namesOf(account, folderName, true);
+    return {surname, given, folderName};
 }
 
 PageChange unlinkClassPage(const QString& classFolder, const QString& folderName, bool write)
 {
-    const QString byHand = QStringLiteral("the link to %1/").arg(folderName);
-    PageChange change{classFolder, true, {0, LinkProblem::Unreadable, byHand}};
-    LinkedPage page;
-    try {
-        page = withoutStudentLink(pageIn(classFolder), folderName);
-    } catch (const std::exception&) {
-        return change;
-    }
-    change.outcome = page.outcomes.at(0);
-    try {
-        if (write && page.changed)
-            replaceClassPage(classFolder, page.bytes);
-    } catch (const std::exception&) {
-        change.outcome = {0, LinkProblem::Unwritable, byHand};
-    }
-    return change;
+    return changeClassPage(classFolder, true, QStringLiteral("the link to %1/").arg(folderName),
+                           write, [&](const QByteArray& page) {
+                               return withoutStudentLink(page, folderName);
+                           });
 }
 
 PageChange relinkClassPage(const QString& classFolder, const PageStudent& student, bool write)
 {
-    PageChange change{classFolder, false, plannedLinks(classFolder, {student}, {0}).students.at(0)};
-    if (!write || change.outcome.problem != LinkProblem::None)
-        return change;
-    try {
-        QByteArray before;
-        change.outcome = linkClassPage(classFolder, {student}, {0}, &before).students.at(0);
-    } catch (const std::exception&) {
-        change.outcome = {0, LinkProblem::Unwritable, byHandLine(student)};
-    }
-    return change;
+    return changeClassPage(classFolder, false, byHandLine(student), write,
+                           [&](const QByteArray& page) {
+                               return withStudentLinks(page, {student});
+                           });
 }
 
 QString linkProblemText(LinkProblem problem)

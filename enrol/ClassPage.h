@@ -6,9 +6,6 @@
 
 namespace tk {
 
-// The program's own settings, beside tkshrtct.ini, whose format other
-// programs read and which therefore takes nothing new.
-inline const QString programSettingsFileName = QStringLiteral("tkaddstudent.ini");
 // Where a class page is written before it takes the page's place.
 inline const QString classPageTempName = QStringLiteral("index.htm.tkaddstudent");
 
@@ -78,11 +75,6 @@ ClassPageLinks linkClassPage(const QString& classFolder, const QList<PageStudent
                              const QList<qsizetype>& numbers, QByteArray* before);
 // Puts `bytes` back as the page, the same way. Throws NumberedFailure.
 void replaceClassPage(const QString& classFolder, const QByteArray& bytes);
-
-// `page` without the list items that link the student's folder in the form
-// the program writes, each with its line when it has its line to itself.
-// Every other byte stays as it was.
-LinkedPage withoutStudentLink(const QByteArray& page, const QString& folderName);
 
 // The student whose folder the page in `classFolder` links, named as the
 // link's text shows; else as `account` reads as "Surname Given"; else by the
