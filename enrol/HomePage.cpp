@@ -1,7 +1,7 @@
 #include "enrol/HomePage.h"
 
+#include "enrol/PageText.h"
 #include "platform/FileServices.h"
-#include "platform/SystemText.h"
 #include "platform/TextScan.h"
 
 #include <string_view>
@@ -34,37 +34,6 @@ QByteArray personalisedPage(const QByteArray& page, const QByteArray& name)
     return out;
 }
 
-namespace {
-
-// A page that says it is UTF-8 must get the name in UTF-8, whatever the
-// system's code page: a browser reads the page as the page says.
-bool declaresUtf8(QByteArrayView page)
-{
-    // Browsers look for the declaration in the first 1024 bytes only.
-    const QByteArray lower =
-        page.first(std::min<qsizetype>(page.size(), 1024)).toByteArray().toLower();
-    for (qsizetype at = lower.indexOf("charset="); at >= 0;
-         at = lower.indexOf("charset=", at + 1)) {
-        qsizetype value = at + 8;
-        while (value < lower.size()
-               && (lower.at(value) == '"' || lower.at(value) == '\'' || lower.at(value) == ' '))
-            ++value;
-        const QByteArrayView declared = QByteArrayView(lower).sliced(value);
-        if (declared.startsWith("utf-8") || declared.startsWith("utf8"))
-            return true;
-    }
-    return false;
-}
-
-QByteArray nameForPage(const QString& fullName, QByteArrayView head)
-{
-    // The name is text on an HTML page: "Tom & Jerry" must not start an entity.
-    const QString text = fullName.toHtmlEscaped();
-    return declaresUtf8(head) ? text.toUtf8() : encodeFileText(text);
-}
-
-} // namespace
-
 void personaliseHomePage(const QString& studentFolderPath, const QString& fullName)
 {
     const QString homePage = joinPath(studentFolderPath, QStringLiteral("index.htm"));
@@ -73,7 +42,8 @@ void personaliseHomePage(const QString& studentFolderPath, const QString& fullNa
     // The template may hold a temp.htm of its own, even a link.
     files::File out = files::createAfresh(tempPage);
     const QByteArray page = in.readAll();
-    out.write(personalisedPage(page, nameForPage(fullName, page)));
+    // The name is text on an HTML page: "Tom & Jerry" must not start an entity.
+    out.write(personalisedPage(page, encoded(fullName.toHtmlEscaped(), charsetOf(page))));
     in.close();
     // Where the whole file system is synced once the folder is complete,
     // a sync of this one file would only cost time.

@@ -209,9 +209,9 @@ Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
     // the check of each character, which allocates, is for the others.
     if (isAscii(field.value))
         return std::nullopt;
-    // The register's code page, and the system's, in which the home page is written.
-    const QString unstorable = unstorableCharacters(field.value,
-                                                    {registerEncoding, TextEncoding::System});
+    // The home page takes any name: what its charset lacks goes in as a
+    // character reference.
+    const QString unstorable = unstorableCharacters(field.value, {registerEncoding});
     if (unstorable.isEmpty())
         return std::nullopt;
     return QStringLiteral("The %1 holds the characters %2, which the register file "

@@ -80,7 +80,7 @@ bool isAccepted(const ShortcutRegister& shortcuts, const RegisterRecord& added)
 {
     for (const QString& field :
          {added.accountName, added.folderName, added.className, added.yearName})
-        if (!unstorableCharacters(field, {shortcuts.encoding, TextEncoding::System}).isEmpty())
+        if (!unstorableCharacters(field, {shortcuts.encoding}).isEmpty())
             return false;
     return shortcuts.rowCount() < maxRegisterRows
         && (shortcuts.years.contains(added.yearName) || shortcuts.years.size() < maxYears)

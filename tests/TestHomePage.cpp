@@ -107,6 +107,10 @@ void TestHomePage::rewritesThePageInPlace_data()
         << QString::fromUtf8("Zoë Müller") << QString::fromUtf8("Zoë Müller")
         << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; "
                       "Charset=UTF-8\">\r\n");
+    // Any name fits any page: a browser reads a character reference in every charset.
+    QTest::newRow("a letter the page's charset lacks")
+        << QString::fromUtf8("Ana Nguyễn") << "Ana Nguy&#7877;n"
+        << QByteArray("<meta charset=\"windows-1252\">\r\n");
 }
 
 void TestHomePage::rewritesThePageInPlace()
