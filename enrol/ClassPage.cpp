@@ -274,8 +274,11 @@ Span itemOf(const QByteArray& lower, const Anchor& anchor)
 {
     if (!isStudentLink(anchor))
         return {};
+    // Qt searches back from the end for a negative start: stop at the page's start.
     qsizetype open = anchor.tag.start;
-    while ((open = lower.lastIndexOf("<li", open - 1)) >= 0 && !startsTag(lower, open, "<li")) { }
+    do
+        open = open > 0 ? lower.lastIndexOf("<li", open - 1) : -1;
+    while (open >= 0 && !startsTag(lower, open, "<li"));
     const qsizetype close = lower.indexOf("</li", anchor.tag.end);
     const qsizetype end = close < 0 ? -1 : lower.indexOf('>', close);
     if (open < 0 || end < 0)

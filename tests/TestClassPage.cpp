@@ -92,6 +92,11 @@ void TestClassPage::linksAStudent_data()
             + "  <li><a href=\"\xC3\xB8\x64\x65gaard_zo\xC3\xAB/index.htm\">Zo\xC3\xAB "
               "\xC3\x98\x64\x65gaard</a></li>\r\n"
             + tail << none << "";
+    QTest::newRow("a link before the list")
+        << QByteArray("<a href=\"x_y/index.htm\">Y X</a>\r\n<ul>\r\n"
+                      "<li><a href=\"b_b/index.htm\">B B</a></li>\r\n</ul>\r\n")
+        << "Zhou|Li|zhou_li" << QByteArray() << int(LinkProblem::OtherForm)
+        << "<li><a href=\"zhou_li/index.htm\">Li Zhou</a></li>";
     QTest::newRow("linked already, in any letter case")
         << sample << "Nguyen|Thi Hoa|NGUYEN_thihoa" << QByteArray()
         << int(LinkProblem::AlreadyLinked) << "";
