@@ -58,6 +58,18 @@ const QStringList registerFiles{"tkshrtct.dat", "tkshrtct.old", "tkshrtct.new", 
 
 enum class ChildEnd { Killed, Completed, Failed };
 
+QByteArray classPage(const QByteArray& items)
+{
+    return "<html><body><h1>A class of Year 7</h1>\r\n<ul>\r\n" + items
+        + "</ul>\r\n</body></html>\r\n";
+}
+
+using Kind = RelocationRequest::Kind;
+const QByteArray adamsItem = "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n";
+const QByteArray leeItem = "  <li><a href=\"lee_kim/index.htm\">Kim Lee</a></li>\r\n";
+const QByteArray zedItem = "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n";
+const QByteArray leePage = classPage(leeItem);
+
 #ifdef Q_OS_UNIX
 // The child leaves through _exit or SIGKILL only, so that neither Qt Test's
 // end of run nor the temporary folder's destructor happens in it as well.
@@ -166,18 +178,6 @@ QMap<QString, QByteArray> outsideTheStudents(QMap<QString, QByteArray> entries)
     }
     return entries;
 }
-
-QByteArray classPage(const QByteArray& items)
-{
-    return "<html><body><h1>A class of Year 7</h1>\r\n<ul>\r\n" + items
-        + "</ul>\r\n</body></html>\r\n";
-}
-
-using Kind = RelocationRequest::Kind;
-const QByteArray adamsItem = "  <li><a href=\"adams_ben/index.htm\">Ben Adams</a></li>\r\n";
-const QByteArray leeItem = "  <li><a href=\"lee_kim/index.htm\">Kim Lee</a></li>\r\n";
-const QByteArray zedItem = "  <li><a href=\"zed_zoe/index.htm\">Zoe Zed</a></li>\r\n";
-const QByteArray leePage = classPage(leeItem);
 
 struct RunEnd
 {

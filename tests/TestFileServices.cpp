@@ -121,7 +121,12 @@ void TestFileServices::copyTakesEveryFolderThenEveryFile()
     // Folders come first: a failure at the first file leaves them all whole.
     QDir(at("student")).removeRecursively();
     QDir().mkpath(at("student"));
+#ifdef Q_OS_WIN
+    // Windows' own copy opens the template's file.
+    faults::failOn(SystemCall::CopyData, EIO, "student/index.htm");
+#else
     faults::failOn(SystemCall::Open, EIO, "master/index.htm");
+#endif
     QCOMPARE(failureNumberOf([&] { copyFolderContents(at("master"), at("student")); }), 57);
     const QStringList copied = tree(at("student"));
     for (const char* entry :
@@ -201,8 +206,8 @@ void TestFileServices::everyEntryThatCannotBeCopiedIsAFailure_data()
     { {"subfolder that may not be listed", SystemCall::ListFolder, "master/images", EACCES, 75},
       {"entry whose type cannot be read", SystemCall::Inspect, "images/logo.gif", EACCES, 75},
       {"entry gone while listed", SystemCall::Inspect, "images/logo.gif", ENOENT, 53},
-      {"file that may not be opened", SystemCall::Open, "master/writing/story.htm", EACCES, 75},
 #ifndef Q_OS_WIN
+      {"file that may not be opened", SystemCall::Open, "master/writing/story.htm", EACCES, 75},
       {"file that cannot be read", SystemCall::Read, "master/writing/story.htm", EIO, 57, EXDEV},
       {"disk full", SystemCall::Write, "student/writing/story.htm", ENOSPC, 61, EOPNOTSUPP},
 #endif

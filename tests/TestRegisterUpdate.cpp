@@ -271,6 +271,9 @@ void TestRegisterUpdate::everyInterruptedStepLeavesACompleteRegister()
 
 void TestRegisterUpdate::aFailedFolderSyncAfterTheRenameStillRegisters()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows has no folder sync: its rename is written through");
+#endif
     Intranet intranet;
     intranet.writeRegister(startRegister);
     // EINVAL: file systems without folder sync; EACCES: a folder that cannot be opened.
