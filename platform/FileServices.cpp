@@ -536,6 +536,9 @@ void copyFileBySystem(const QString& from, const QString& to, bool syncIt)
     });
     if (flush.error)
         raiseFailure(flush.error, QStringLiteral("Flush file"), to);
+    // A full disk is the copy's side, told as on Linux, where the kernel's copy fails as a write.
+    if (error == ENOSPC)
+        raiseFailure(error, QStringLiteral("Write file"), to);
     if (error)
         raiseFailure(error, QStringLiteral("Copy file"), error == EEXIST ? to : from);
     // The copy takes the template's attributes. A read-only one could be

@@ -221,10 +221,12 @@ void TestCommandLine::endsWithTheStatusOfWhatHappened_data()
            "tkaddstudent waits for it: delete it.\n";
     QTest::newRow("1: no such folder")
         << "no such folder" << 1 << "The folder %7, which --intranet names, does not exist.\n";
+#ifndef Q_OS_WIN // whose renames are written through, with no folder to flush
     QTest::newRow("0: added, the register's folder not flushed")
         << "register not flushed" << 0
         << "The students are registered, but the folder %8 could not be flushed to disk (error "
            "57): a power cut now could still lose them.\n";
+#endif
     QTest::newRow("0: added, after finishing a stopped run's work")
         << "left by a stopped run" << 0
         << "An earlier run was stopped part way; this one finished its work: 0 students "
