@@ -218,10 +218,11 @@ private:
 void batchRow(const Options& options)
 {
     if (!hasListMode(options)) {
-        printLine(QStringLiteral("6    add --from a list of %1 students: SKIPPED, `tkaddstudent-cli "
-                                 "--help` offers no `add --from FILE --intranet DIR --yes "
-                                 "--dry-run`")
-                      .arg(listLength));
+        printLine(
+            QStringLiteral("6    add --from a list of %1 students: SKIPPED, `tkaddstudent-cli "
+                           "--help` offers no `add --from FILE --intranet DIR --yes "
+                           "--dry-run`")
+                .arg(listLength));
         return;
     }
     ListRow(options).run();

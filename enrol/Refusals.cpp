@@ -289,11 +289,13 @@ Refusal refusals::ofValues(const Student& student)
             refused << *refusal;
     };
     for (const Field& name : {f.givenName, f.surname})
-        check(name, {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal,
-                     blankRefusal, pathSegmentRefusal});
+        check(name,
+              {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal,
+               blankRefusal, pathSegmentRefusal});
     for (const Field& place : {f.year, f.className})
-        check(place, {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal,
-                      blankRefusal, pathSegmentRefusal, windowsNameRefusal});
+        check(place,
+              {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal,
+               blankRefusal, pathSegmentRefusal, windowsNameRefusal});
     check(f.login, {registerSyntaxRefusal, controlCharacterRefusal, invisibleCharacterRefusal});
     // The folder name is made of the names: its faults are theirs, said once.
     if (refused.isEmpty())

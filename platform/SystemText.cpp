@@ -28,8 +28,9 @@ char16_t windows1252Character(unsigned char byte)
 bool codePageIsSystem()
 {
 #ifdef Q_OS_WIN
-    static const bool systemIsUtf8 =
-        QByteArray(QStringEncoder(QStringConverter::System).encode(u"\u00E9")) == "\xC3\xA9";
+    static const bool systemIsUtf8 = QByteArray(
+                                         QStringEncoder(QStringConverter::System).encode(u"\u00E9"))
+        == "\xC3\xA9";
     return !systemIsUtf8;
 #else
     return false;

@@ -417,7 +417,8 @@ void TestRefusals::namesEveryRefusedField()
     inputs.className = QStringLiteral("C0");
     inputs.givenName = QString::fromUtf8("Ayşe");
     inputs.surname = QString::fromUtf8("Dvořák");
-    const ShortcutRegister codePage = parseRegister("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n", "tkshrtct.dat");
+    const ShortcutRegister codePage = parseRegister("M\xFCller Jo,m\xFCller_jo,C0,Y0\r\n",
+                                                    "tkshrtct.dat");
     RegisterCheck check(codePage);
     QCOMPARE(check.refusalFor(studentOf(inputs, m_site)).value_or(QString()),
              QString::fromUtf8(
