@@ -155,7 +155,7 @@ public:
 protected:
     int runOn(const SiteData& site) override
     {
-        return m_parser.value(from).isEmpty() ? addOne(site) : addList(site);
+        return m_parser.isSet(from) ? addList(site) : addOne(site);
     }
 
 private:
@@ -647,7 +647,10 @@ QString AddCommand::usageProblem(const QCommandLineParser& parser) const
         return QStringLiteral("With --from - the list comes on standard input, where the "
                               "question cannot be asked: add --yes, or --dry-run.");
     if (list)
-        return QString();
+        return parser.value(from).trimmed().isEmpty()
+            ? QStringLiteral("--from names no list: give the list's file, or \"-\" for standard "
+                             "input.")
+            : QString();
     for (const QCommandLineOption& needed : {surname, given, year, className})
         if (!parser.isSet(needed))
             return QStringLiteral("Missing %1.").arg(optionName(needed));

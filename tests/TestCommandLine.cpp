@@ -141,6 +141,9 @@ void TestCommandLine::parsesTheCommandLine_data()
         << "Unknown command \"delete\": the commands are add, remove, move, restore.";
     QTest::newRow("remove, half a folder")
         << QStringList{"remove", "--year", "Year 7", "--class", "7A"} << 2 << "Missing --folder.";
+    QTest::newRow("a list named by nothing")
+        << QStringList{"add", "--from", "", "--yes"} << 2
+        << "--from names no list: give the list's file, or \"-\" for standard input.";
     QTest::newRow("move nowhere") << QStringList{"move", "--account", "x"} << 2
                                   << "Say where to: --to-class C, with --to-year Y for a class "
                                      "of another year.";
