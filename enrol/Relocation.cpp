@@ -253,7 +253,8 @@ private:
         bool madeHolding = false;
         const QString holding = inSite(holdingFolderName);
         try {
-            if (m_request.kind == Kind::Remove && !files::nameExists(holding)) {
+            if (m_request.kind == Kind::Remove && !m_result.plan.folderGone
+                && !files::nameExists(holding)) {
                 files::makeFolder(holding);
                 madeHolding = true;
             }
