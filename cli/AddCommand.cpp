@@ -7,6 +7,7 @@
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
 #include "platform/StopRequests.h"
+#include "platform/SystemText.h"
 
 #include <QScopeGuard>
 

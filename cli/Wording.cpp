@@ -3,7 +3,6 @@
 #include "enrol/Refusals.h"
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
-#include "platform/SystemText.h"
 #include "register/RegisterLock.h"
 
 namespace tk::cli {
