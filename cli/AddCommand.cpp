@@ -10,6 +10,7 @@
 #include "platform/SystemText.h"
 
 #include <QScopeGuard>
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <filesystem>
@@ -140,8 +141,9 @@ QString describe(const Entry& entry)
     const QString yearShown = entry.yearAsWritten.isEmpty()
         ? s.year()
         : QStringLiteral("%1 (written %2)").arg(s.year(), refusals::quoted(entry.yearAsWritten));
-    return QStringLiteral("%1, %2, %3, account %4, folder %5")
-        .arg(s.fullName(), yearShown, s.className(), s.accountName(), nativePath(s.folder()));
+    // Built, not formatted: a preview says this of every student of a list.
+    return s.fullName() % u", " % yearShown % u", " % s.className() % u", account "
+        % s.accountName() % u", folder " % nativePath(s.folder());
 }
 
 class AddStudents : public SiteCommand
@@ -306,6 +308,7 @@ private:
 
     void makeEntries(const SiteData& site, const StudentList& list)
     {
+        m_entries.reserve(list.problems.size() + list.rows.size());
         for (const ListProblem& problem : list.problems)
             m_entries.append(
                 {problem.line, {}, problem.fields, {}, StudentOutcome::Refused, problem.text, {}});
@@ -321,10 +324,12 @@ private:
                 entry.student = Student::from(entry.typed, site, &entry.message);
             if (!entry.student)
                 entry.outcome = StudentOutcome::Refused;
-            m_entries.append(entry);
+            m_entries.append(std::move(entry));
         }
-        std::stable_sort(m_entries.begin(), m_entries.end(),
-                         [](const Entry& a, const Entry& b) { return a.line < b.line; });
+        // The rows that are no student went in first: back into the list's order.
+        const auto byLine = [](const Entry& a, const Entry& b) { return a.line < b.line; };
+        if (!std::is_sorted(m_entries.begin(), m_entries.end(), byLine))
+            std::stable_sort(m_entries.begin(), m_entries.end(), byLine);
     }
 
     // The year as its folder is named, where the list writes it otherwise;
@@ -412,20 +417,22 @@ private:
 
     int preview()
     {
+        // One write for the whole preview: a line at a time, a long list's
+        // preview cost more in writes than in looking at its rows.
+        QString text;
         for (const Entry& entry : m_entries)
-            say(QStringLiteral("line %1: %2: %3%4")
-                    .arg(QString::number(entry.line), describe(entry),
-                         outcomeWord(entry.outcome, true),
-                         isProblem(entry.outcome) ? QStringLiteral(": ") + entry.message
-                                                  : QString()));
+            text += u"line " % QString::number(entry.line) % u": " % describe(entry) % u": "
+                % outcomeWord(entry.outcome, true)
+                % (isProblem(entry.outcome) ? u": " % entry.message : QString()) % u'\n';
         if (!m_plannedPages.isEmpty())
-            say(m_plannedPages);
-        say(QStringLiteral("%1: %2 to add, %3 already added, %4 refused.  Nothing was "
-                           "changed (--dry-run).")
-                .arg(counted(m_entries.size(), "student", "students"),
-                     QString::number(count(StudentOutcome::ToAdd)),
-                     QString::number(count(StudentOutcome::AlreadyAdded)),
-                     QString::number(problemCount())));
+            text += m_plannedPages % u'\n';
+        text += QStringLiteral("%1: %2 to add, %3 already added, %4 refused.  Nothing was "
+                               "changed (--dry-run).\n")
+                    .arg(counted(m_entries.size(), "student", "students"),
+                         QString::number(count(StudentOutcome::ToAdd)),
+                         QString::number(count(StudentOutcome::AlreadyAdded)),
+                         QString::number(problemCount()));
+        m_console.out(text);
         return finish(problemCount() > 0 ? problemStatus() : ExitStatus::Added);
     }
 
