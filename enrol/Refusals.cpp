@@ -7,6 +7,7 @@
 #include "platform/TextScan.h"
 
 #include <QFile>
+#include <QStringBuilder>
 
 #include <algorithm>
 
@@ -25,9 +26,12 @@ struct Field
     QString name() const { return saysValue ? label + refusals::quoted(value) : label; }
 };
 
-bool isAscii(const QString& text)
+// Nearly every value is plain ASCII, which holds no control and nothing
+// invisible: one pass says so before the checks that look character by character.
+bool isPlainAscii(const QString& text)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
 }
 
 // Most values hold none of the characters a check looks for: one pass says so.
@@ -63,6 +67,8 @@ Refusal registerSyntaxRefusal(const Field& field)
 // C1 controls too: a list read in the wrong character set brings them.
 Refusal controlCharacterRefusal(const Field& field)
 {
+    if (isPlainAscii(field.value))
+        return std::nullopt;
     for (const QChar c : field.value) {
         if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
             return QStringLiteral("The %1 holds a control character (code %2), which no folder "
@@ -100,6 +106,8 @@ const char* invisibleKind(char32_t c)
 Refusal invisibleCharacterRefusal(const Field& field)
 {
     const QString& value = field.value;
+    if (isPlainAscii(value))
+        return std::nullopt;
     for (qsizetype i = 0, length = 0; i < value.size(); i += length) {
         const Character c = characterAt(value, i);
         const char* kind = QChar::isSurrogate(c.value)
@@ -126,7 +134,8 @@ Refusal blankRefusal(const Field& field)
 
 Refusal pathSegmentRefusal(const Field& field)
 {
-    for (const QChar separator : {QLatin1Char('/'), QLatin1Char('\\')}) {
+    const QStringView separators = u"/\\";
+    for (const QChar separator : holdsAnyOf(field.value, separators) ? separators : QStringView()) {
         if (field.value.contains(separator))
             return QStringLiteral("The %1 holds the character \"%2\", which would put the "
                                   "student's folder outside the Ilvantis structure.  Please "
@@ -191,6 +200,9 @@ Refusal nameLengthRefusal(const Field& field)
     const char* unit = "characters";
     const char* system = "Windows takes";
 #else
+    // No character takes more than three bytes for each of its UTF-16 units.
+    if (field.value.size() * 3 <= longestName)
+        return std::nullopt;
     const qsizetype length = QFile::encodeName(field.value).size();
     const char* unit = "bytes";
     const char* system = "the file system takes";
@@ -259,23 +271,19 @@ struct Fields
     Field folder;
 };
 
-QString foldedKey(const QString& text)
+// Taken by value: a key built for the purpose is lowered where it lies.
+QString foldedKey(QString text)
 {
-    // Nearly every name is ASCII, where folding is lowering and composing
+    // In ASCII, which nearly every name is, folding is lowering and composing
     // changes nothing; Qt's general folding costs many times more.
-    if (isAscii(text)) {
-        QString key = text;
-        for (QChar& c : key)
-            if (c >= u'A' && c <= u'Z')
-                c = QChar(c.unicode() + (u'a' - u'A'));
-        return key;
-    }
+    if (isAscii(text))
+        return lowerCased(std::move(text));
     return text.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
 QString folderKey(const QString& year, const QString& className, const QString& folderName)
 {
-    return foldedKey(year + QLatin1Char('/') + className + QLatin1Char('/') + folderName);
+    return foldedKey(year % QLatin1Char('/') % className % QLatin1Char('/') % folderName);
 }
 
 } // namespace
@@ -337,9 +345,11 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
     , m_years(current.years.begin(), current.years.end())
     , m_classes(current.classes.begin(), current.classes.end())
 {
-    m_accounts.reserve(current.rowCount());
+    // Room for every row the register can hold: a list's students join
+    // these as they are checked, without growing them again and again.
+    m_accounts.reserve(maxRegisterRows);
     m_rowsByAccount.reserve(current.rowCount());
-    m_folders.reserve(current.rowCount());
+    m_folders.reserve(maxRegisterRows);
     for (qsizetype i = 0; i < current.rows.size(); ++i) {
         const RegisterRecord& row = current.rows[i];
         const QString key = foldedKey(row.accountName);

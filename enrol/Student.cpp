@@ -2,6 +2,7 @@
 
 #include "enrol/Refusals.h"
 #include "platform/FileServices.h"
+#include "platform/SystemText.h"
 #include "register/SiteFiles.h"
 
 #include <QStringBuilder>
@@ -25,7 +26,7 @@ Student::Student(const StudentInputs& typed, const SiteData& site)
     , m_className(asEntered(typed.className))
 {
     // Built with QStringBuilder, one allocation each: a list makes thousands.
-    m_folderName = QString(m_surname % QLatin1Char('_') % m_givenName).toLower();
+    m_folderName = lowerCased(m_surname % QLatin1Char('_') % m_givenName);
     m_folderName.remove(QLatin1Char(' '));
     m_fullName = m_givenName % QLatin1Char(' ') % m_surname;
     m_accountName = m_loginAccount.isEmpty() ? m_surname % QLatin1Char(' ') % m_givenName

@@ -155,4 +155,19 @@ QString trimBlanks(const QString& text)
     return trimmed.size() == text.size() ? text : trimmed.toString();
 }
 
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+QString lowerCased(QString text)
+{
+    if (!isAscii(text))
+        return std::move(text).toLower();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (const char16_t c = text.at(i).unicode(); c >= u'A' && c <= u'Z')
+            text[i] = QChar(c + (u'a' - u'A'));
+    return text;
+}
+
 } // namespace tk

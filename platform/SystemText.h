@@ -43,4 +43,9 @@ std::optional<char> windows1252Byte(char32_t character);
 // space are part of a value.
 QString trimBlanks(const QString& text);
 
+bool isAscii(QStringView text);
+// As QString::toLower, without its general tables for ASCII, which nearly
+// every name is: a list lowers thousands.
+QString lowerCased(QString text);
+
 } // namespace tk
