@@ -208,10 +208,13 @@ StudentList rowsUnder(const ListHeader& header, CsvReader& reader)
     StudentList list;
     while (std::optional<CsvRow> row = nextFilledRow(reader)) {
         QString problem = fieldCountProblem(row->fields, header.width(), reader.separator());
+        StudentInputs inputs;
+        if (problem.isEmpty()) {
+            inputs = header.inputsOf(row->fields);
+            problem = lostLetterProblem(inputs);
+        }
         if (problem.isEmpty())
-            problem = lostLetterProblem(header.inputsOf(row->fields));
-        if (problem.isEmpty())
-            list.rows.append({row->line, header.inputsOf(row->fields)});
+            list.rows.append({row->line, std::move(inputs)});
         else
             list.problems.append({row->line, problem, row->fields});
     }
