@@ -15,6 +15,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <map>
 
 namespace tk {
 
@@ -158,12 +159,19 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
 {
     RegisterCheck registerCheck(current);
     QHash<QString, PageState> classPages;
+    std::map<QString, files::FolderNames> classFolders;
+    const auto folderExists = [&classFolders](const Student& student) {
+        auto folder = classFolders.find(student.classFolder());
+        if (folder == classFolders.end())
+            folder = classFolders.emplace(student.classFolder(), student.classFolder()).first;
+        return folder->second.holds(student.folderName());
+    };
     QList<StudentReport> reports;
     reports.reserve(m_enrolees.size());
     for (const Enrolee& enrolee : m_enrolees) {
         const Student& student = enrolee.student;
         if (m_repeats == Repeats::Skip && registerCheck.rowNaming(student)
-            && files::nameExists(student.folder())) {
+            && folderExists(student)) {
             reports.append({StudentOutcome::AlreadyAdded, {}, {}});
             continue;
         }
@@ -185,7 +193,7 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
                 reports.append({StudentOutcome::PageOrPath, {}, state});
                 continue;
             }
-            if (files::nameExists(student.folder())) {
+            if (folderExists(student)) {
                 reports.append({StudentOutcome::FolderExists, {}, {}});
                 continue;
             }

@@ -271,19 +271,9 @@ struct Fields
     Field folder;
 };
 
-// Taken by value: a key built for the purpose is lowered where it lies.
-QString foldedKey(QString text)
-{
-    // In ASCII, which nearly every name is, folding is lowering and composing
-    // changes nothing; Qt's general folding costs many times more.
-    if (isAscii(text))
-        return lowerCased(std::move(text));
-    return text.normalized(QString::NormalizationForm_C).toCaseFolded();
-}
-
 QString folderKey(const QString& year, const QString& className, const QString& folderName)
 {
-    return foldedKey(year % QLatin1Char('/') % className % QLatin1Char('/') % folderName);
+    return caseFoldedKey(year % QLatin1Char('/') % className % QLatin1Char('/') % folderName);
 }
 
 } // namespace
@@ -352,7 +342,7 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
     m_folders.reserve(maxRegisterRows);
     for (qsizetype i = 0; i < current.rows.size(); ++i) {
         const RegisterRecord& row = current.rows[i];
-        const QString key = foldedKey(row.accountName);
+        const QString key = caseFoldedKey(row.accountName);
         m_accounts.insert(key, {i, 0});
         m_rowsByAccount.insert(key, i);
         m_folders.insert(folderKey(row.yearName, row.className, row.folderName), {i, 0});
@@ -365,7 +355,7 @@ std::optional<RegisterRecord> RegisterCheck::rowNaming(const Student& student) c
 {
     const RegisterRecord wanted = student.record();
     std::optional<qsizetype> first;
-    for (const qsizetype i : m_rowsByAccount.values(foldedKey(wanted.accountName))) {
+    for (const qsizetype i : m_rowsByAccount.values(caseFoldedKey(wanted.accountName))) {
         const RegisterRecord& row = m_register.rows[i];
         if (row.folderName == wanted.folderName && row.className == wanted.className
             && row.yearName == wanted.yearName && (!first || i < *first))
@@ -387,7 +377,7 @@ Refusal RegisterCheck::refusalFor(const Student& student, int line)
         return r;
     if (Refusal r = limitRefusal(student))
         return r;
-    const QString account = foldedKey(student.accountName());
+    const QString account = caseFoldedKey(student.accountName());
     const QString folder = folderKey(student.year(), student.className(), student.folderName());
     if (Refusal r = repeatRefusal(account, folder, line))
         return r;

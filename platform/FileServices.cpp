@@ -2,6 +2,7 @@
 
 #include "platform/NumberedFailure.h"
 #include "platform/SystemCalls.h"
+#include "platform/SystemText.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -676,6 +679,58 @@ bool nameExists(const QString& path)
     struct stat status;
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
 #endif
+}
+
+namespace {
+
+// The case-folded names in `folder`, as FolderNames asks of them.
+void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& error)
+{
+#ifdef _WIN32
+    for (std::filesystem::directory_iterator it(toFsPath(folder), error), end; !error && it != end;
+         it.increment(error))
+        keys->insert(caseFoldedKey(fromFsPath(it->path().filename())));
+#else
+    // readdir, not std::filesystem, whose paths cost more than the listing.
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(
+                                                          QFile::encodeName(folder).constData()),
+                                                      ::closedir);
+    if (!listing) {
+        error.assign(errno, std::generic_category());
+        return;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(listing.get());
+        if (!entry)
+            break;
+        keys->insert(caseFoldedKey(QFile::decodeName(entry->d_name)));
+    }
+    if (errno != 0)
+        error.assign(errno, std::generic_category());
+#endif
+}
+
+} // namespace
+
+FolderNames::FolderNames(const QString& folder)
+    : m_folder(folder)
+{
+    QSet<QString> keys;
+    const std::error_code error = attempt(SystemCall::ListFolder, folder, [&](std::error_code& e) {
+        listNameKeys(folder, &keys, e);
+    });
+    if (!error)
+        m_keys = std::move(keys);
+    else if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+        m_keys.emplace(); // holds nothing
+}
+
+bool FolderNames::holds(const QString& name) const
+{
+    if (m_keys && !m_keys->contains(caseFoldedKey(name)))
+        return false;
+    return nameExists(joinPath(m_folder, name));
 }
 
 QStringList subfolderNames(const QString& folder)

@@ -2,11 +2,13 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 namespace tk {
 
@@ -125,6 +127,22 @@ void removeFolderTree(const QString& folder);
 // For what the operator is told, not for what is done: no failure is raised.
 bool nameExists(const QString& path);
 QStringList subfolderNames(const QString& folder);
+
+// Whether names exist in one folder, for asking it of many names at once:
+// one listing, where a lookup for each name costs a round trip to a file
+// server and, in a large folder out of the cache, a search of its index each.
+// A name listed under any case is looked up itself, so that the file system,
+// which may or may not tell case, has the last word.
+class FolderNames
+{
+public:
+    explicit FolderNames(const QString& folder);
+    bool holds(const QString& name) const;
+
+private:
+    QString m_folder;
+    std::optional<QSet<QString>> m_keys; // none where the folder could not be listed
+};
 
 } // namespace files
 } // namespace tk

@@ -164,10 +164,25 @@ QString lowerCased(QString text)
 {
     if (!isAscii(text))
         return std::move(text).toLower();
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (const char16_t c = text.at(i).unicode(); c >= u'A' && c <= u'Z')
-            text[i] = QChar(c + (u'a' - u'A'));
+    const auto isUpper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
+    const auto first = std::find_if(text.cbegin(), text.cend(), isUpper);
+    if (first == text.cend())
+        return text;
+    const qsizetype from = first - text.cbegin();
+    QChar* const c = text.data(); // copies a shared text once
+    for (qsizetype i = from; i < text.size(); ++i)
+        if (isUpper(c[i]))
+            c[i] = QChar(c[i].unicode() + (u'a' - u'A'));
     return text;
+}
+
+QString caseFoldedKey(QString text)
+{
+    // In ASCII, which nearly every name is, folding is lowering and composing
+    // changes nothing; Qt's general folding costs many times more.
+    if (isAscii(text))
+        return lowerCased(std::move(text));
+    return text.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
 } // namespace tk

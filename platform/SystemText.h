@@ -47,5 +47,8 @@ bool isAscii(QStringView text);
 // As QString::toLower, without its general tables for ASCII, which nearly
 // every name is: a list lowers thousands.
 QString lowerCased(QString text);
+// What a name is compared by where case does not count: composed and case
+// folded. Taken by value: a key built for the purpose is folded where it lies.
+QString caseFoldedKey(QString text);
 
 } // namespace tk

@@ -37,6 +37,8 @@ private slots:
     void copyReadsAndWritesWhereTheSystemCannotCopy_data();
     void copyReadsAndWritesWhereTheSystemCannotCopy();
     void removingAFolderNeverReachesThroughALink();
+    void folderNamesAgreeWithTheFileSystem_data();
+    void folderNamesAgreeWithTheFileSystem();
     void findsTheProgramFolderInEveryFormOfItsPath_data();
     void findsTheProgramFolderInEveryFormOfItsPath();
 
@@ -269,6 +271,50 @@ void TestFileServices::removingAFolderNeverReachesThroughALink()
     files::removeFolderTree(at("made"));
     QVERIFY(!QFileInfo::exists(at("made")));
     QCOMPARE(tktest::readFile(at("outside/keep.txt")), QByteArray("keep"));
+}
+
+void TestFileServices::folderNamesAgreeWithTheFileSystem_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("listingFails"); // errno, or 0
+    QTest::addColumn<bool>("holds");
+    QTest::newRow("listed") << "class"
+                            << "lee_jo" << 0 << true;
+    QTest::newRow("a file") << "class"
+                            << "notes.txt" << 0 << true;
+    QTest::newRow("not listed") << "class"
+                                << "lee_ann" << 0 << false;
+    // Found by the listing, decided by the file system: only Windows ignores case.
+#ifdef Q_OS_WIN
+    QTest::newRow("listed under another case") << "class"
+                                               << "ng_an" << 0 << true;
+#else
+    QTest::newRow("listed under another case") << "class"
+                                               << "ng_an" << 0 << false;
+#endif
+    QTest::newRow("no such folder") << "none"
+                                    << "lee_jo" << 0 << false;
+    QTest::newRow("a file for a folder") << "class/notes.txt"
+                                         << "lee_jo" << 0 << false;
+    QTest::newRow("folder that may not be listed") << "class"
+                                                   << "lee_jo" << EACCES << true;
+    QTest::newRow("nothing in a folder that may not be listed") << "class"
+                                                                << "lee_ann" << EACCES << false;
+}
+
+void TestFileServices::folderNamesAgreeWithTheFileSystem()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(int, listingFails);
+    QFETCH(bool, holds);
+    QVERIFY(QDir().mkpath(at("class/lee_jo")));
+    QVERIFY(QDir().mkpath(at("class/Ng_An")));
+    tktest::writeFile(at("class/notes.txt"), "notes");
+    if (listingFails != 0)
+        faults::failOn(SystemCall::ListFolder, listingFails, folder);
+    QCOMPARE(files::FolderNames(at(folder)).holds(name), holds);
 }
 
 void TestFileServices::findsTheProgramFolderInEveryFormOfItsPath_data()
