@@ -5,9 +5,6 @@
 #include <QByteArray>
 
 #include <cstdio>
-#include <iostream>
-#include <iterator>
-#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -34,10 +31,14 @@ Console::Input readTerminalLine(QString* line)
 {
     if (!standardInputIsTerminal())
         return Console::Input::NoTerminal;
-    std::string typed;
-    if (!std::getline(std::cin, typed))
+    // C's stdio, not iostreams, whose set-up every start of the program paid for.
+    int c = std::getc(stdin);
+    if (c == EOF)
         return Console::Input::EndOfInput;
-    *line = QString::fromLocal8Bit(typed.c_str());
+    QByteArray typed;
+    for (; c != EOF && c != '\n'; c = std::getc(stdin))
+        typed += static_cast<char>(c);
+    *line = QString::fromLocal8Bit(typed);
     return Console::Input::Line;
 }
 
@@ -46,9 +47,11 @@ QByteArray readStandardInput()
 #ifdef _WIN32
     _setmode(_fileno(stdin), _O_BINARY); // a list's CR LF and bytes as they are
 #endif
-    const std::string bytes((std::istreambuf_iterator<char>(std::cin)),
-                            std::istreambuf_iterator<char>());
-    return QByteArray::fromStdString(bytes);
+    QByteArray bytes;
+    char block[65536];
+    while (const std::size_t length = std::fread(block, 1, sizeof block, stdin))
+        bytes.append(block, static_cast<qsizetype>(length));
+    return bytes;
 }
 
 } // namespace
