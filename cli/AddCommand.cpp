@@ -290,11 +290,11 @@ private:
         }
     }
 
-    // Bytes that the named character set cannot read are a list saved in
-    // another one, not characters that the operator typed.
-    QString encodingProblem(const StudentInputs& typed) const
+    // Bytes that the character set named by --encoding cannot read are a
+    // list saved in another one, not characters that the operator typed.
+    static QString encodingProblem(const StudentInputs& typed, const QString& named)
     {
-        if (m_parser.value(encoding).isEmpty())
+        if (named.isEmpty())
             return QString();
         for (const QString* value :
              {&typed.surname, &typed.givenName, &typed.loginAccount, &typed.year, &typed.className})
@@ -302,7 +302,7 @@ private:
                 return QStringLiteral("The row cannot be read in %1, which --encoding names: the "
                                       "list is not in %1.  Leave out --encoding, and the "
                                       "character set is found from the list's bytes.")
-                    .arg(m_parser.value(encoding));
+                    .arg(named);
         return QString();
     }
 
@@ -313,11 +313,12 @@ private:
             m_entries.append(
                 {problem.line, {}, problem.fields, {}, StudentOutcome::Refused, problem.text, {}});
         const QStringList years = yearsOnDisk(site);
+        const QString encodingNamed = m_parser.value(encoding);
         for (const ListRow& row : list.rows) {
             Entry entry{row.line, row.inputs, {}, {}, StudentOutcome::ToAdd, {}, {}};
             entry.message = blankProblem(row.inputs, true);
             if (entry.message.isEmpty())
-                entry.message = encodingProblem(row.inputs);
+                entry.message = encodingProblem(row.inputs, encodingNamed);
             if (entry.message.isEmpty())
                 entry.message = takeYearFolder(&entry, years);
             if (entry.message.isEmpty())

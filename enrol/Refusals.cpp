@@ -355,7 +355,9 @@ std::optional<RegisterRecord> RegisterCheck::rowNaming(const Student& student) c
 {
     const RegisterRecord wanted = student.record();
     std::optional<qsizetype> first;
-    for (const qsizetype i : m_rowsByAccount.values(caseFoldedKey(wanted.accountName))) {
+    const auto [begin, end] = m_rowsByAccount.equal_range(caseFoldedKey(wanted.accountName));
+    for (auto it = begin; it != end; ++it) {
+        const qsizetype i = *it;
         const RegisterRecord& row = m_register.rows[i];
         if (row.folderName == wanted.folderName && row.className == wanted.className
             && row.yearName == wanted.yearName && (!first || i < *first))

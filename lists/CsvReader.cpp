@@ -61,12 +61,15 @@ CsvReader::CsvReader(QString text)
 
 CsvRow CsvReader::readRow()
 {
-    CsvRow row{m_line, {readField()}};
+    CsvRow row{m_line, {}};
+    row.fields.reserve(m_widestRow); // a list's rows are mostly as wide as each other
+    row.fields << readField();
     while (!atEnd() && at() == m_separator) {
         ++m_position;
         row.fields << readField();
     }
     skipLineEnd();
+    m_widestRow = std::max(m_widestRow, row.fields.size());
     return row;
 }
 
@@ -93,6 +96,8 @@ QString CsvReader::readField()
                                    return c == m_separator || isLineEnd(c);
                                }));
     m_position += unquoted.size();
+    if (field.isNull())
+        return unquoted.toString();
     field += unquoted;
     return field;
 }

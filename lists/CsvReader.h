@@ -38,6 +38,7 @@ private:
     qsizetype m_position = 0;
     QChar m_separator;
     int m_line = 1;
+    qsizetype m_widestRow = 1;
 };
 
 } // namespace tk
