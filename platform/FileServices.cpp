@@ -670,15 +670,8 @@ void removeFolderTree(const QString& folder)
 
 bool nameExists(const QString& path)
 {
-#ifdef _WIN32
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::symlink_status(toFsPath(path), ignored));
-#else
-    // A preview asks this of every student of a list: std::filesystem's path
-    // conversions cost it more than the call itself.
-    struct stat status;
-    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
-#endif
 }
 
 namespace {
@@ -692,9 +685,8 @@ void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& e
         keys->insert(caseFoldedKey(fromFsPath(it->path().filename())));
 #else
     // readdir, not std::filesystem, whose paths cost more than the listing.
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(
-                                                          QFile::encodeName(folder).constData()),
-                                                      ::closedir);
+    const QByteArray path = QFile::encodeName(folder);
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(path.constData()), ::closedir);
     if (!listing) {
         error.assign(errno, std::generic_category());
         return;
