@@ -271,6 +271,13 @@ struct Fields
     Field folder;
 };
 
+template<typename Hash>
+const typename Hash::mapped_type* holderOf(const Hash& hash, const QString& key)
+{
+    const auto found = hash.constFind(key);
+    return found == hash.constEnd() ? nullptr : &*found;
+}
+
 QString folderKey(const QString& year, const QString& className, const QString& folderName)
 {
     return caseFoldedKey(year % QLatin1Char('/') % className % QLatin1Char('/') % folderName);
@@ -381,11 +388,14 @@ Refusal RegisterCheck::refusalFor(const Student& student, int line)
         return r;
     const QString account = caseFoldedKey(student.accountName());
     const QString folder = folderKey(student.year(), student.className(), student.folderName());
-    if (Refusal r = repeatRefusal(account, folder, line))
+    // Looked up once for the three checks that ask: a list asks it of every student.
+    const Holder* const accountHolder = holderOf(m_accounts, account);
+    const Holder* const folderHolder = holderOf(m_folders, folder);
+    if (Refusal r = repeatRefusal(accountHolder, folderHolder, line))
         return r;
-    if (Refusal r = accountRefusal(account))
+    if (Refusal r = accountRefusal(accountHolder))
         return r;
-    if (Refusal r = folderRefusal(student, folder))
+    if (Refusal r = folderRefusal(student, folderHolder))
         return r;
     ++m_rows;
     m_years.insert(student.year());
@@ -422,10 +432,9 @@ Refusal RegisterCheck::limitRefusal(const Student& student) const
 
 // The register takes a student to a folder by the account name, so a second
 // student with the same account could never be reached.
-Refusal RegisterCheck::accountRefusal(const QString& key) const
+Refusal RegisterCheck::accountRefusal(const Holder* holder) const
 {
-    const auto holder = m_accounts.constFind(key);
-    if (holder == m_accounts.constEnd())
+    if (!holder)
         return std::nullopt;
     if (holder->line == 0 && holder->registerRow >= 0)
         return QStringLiteral("The register file tkshrtct.dat already holds this account name, "
@@ -441,22 +450,20 @@ Refusal RegisterCheck::accountRefusal(const QString& key) const
 
 // A row typed twice into a list is one student: another account would
 // enrol the student twice.
-Refusal RegisterCheck::repeatRefusal(const QString& account, const QString& folder, int line) const
+Refusal RegisterCheck::repeatRefusal(const Holder* account, const Holder* folder, int line) const
 {
-    const Holder earlier = m_accounts.value(account);
-    if (line == 0 || earlier.line == 0 || m_folders.value(folder).line != earlier.line)
+    if (line == 0 || !account || !folder || account->line == 0 || folder->line != account->line)
         return std::nullopt;
     return QStringLiteral("This row repeats line %1, the same student in the same year and "
                           "class: remove line %2 from the list.")
-        .arg(QString::number(earlier.line), QString::number(line));
+        .arg(QString::number(account->line), QString::number(line));
 }
 
 // One folder holds one student's work: a second account for it would hand
 // that work to whoever logs in with it.
-Refusal RegisterCheck::folderRefusal(const Student& student, const QString& key) const
+Refusal RegisterCheck::folderRefusal(const Student& student, const Holder* holder) const
 {
-    const auto holder = m_folders.constFind(key);
-    if (holder == m_folders.constEnd())
+    if (!holder)
         return std::nullopt;
     if (holder->registerRow >= 0) {
         const RegisterRecord& row = m_register.rows[holder->registerRow];

@@ -56,10 +56,11 @@ private:
     };
 
     std::optional<QString> limitRefusal(const Student& student) const;
-    std::optional<QString> repeatRefusal(const QString& account, const QString& folder,
+    // Each is given what holds the student's account and folder (null: nothing).
+    std::optional<QString> repeatRefusal(const Holder* account, const Holder* folder,
                                          int line) const;
-    std::optional<QString> accountRefusal(const QString& key) const;
-    std::optional<QString> folderRefusal(const Student& student, const QString& key) const;
+    std::optional<QString> accountRefusal(const Holder* holder) const;
+    std::optional<QString> folderRefusal(const Student& student, const Holder* holder) const;
 
     const ShortcutRegister& m_register;
     qsizetype m_rows;
