@@ -418,8 +418,7 @@ private:
 
     int preview()
     {
-        // One write for the whole preview: a line at a time, a long list's
-        // preview cost more in writes than in looking at its rows.
+        // One write for the whole preview, not a system call for each row.
         QString text;
         for (const Entry& entry : m_entries)
             text += u"line " % QString::number(entry.line) % u": " % describe(entry) % u": "
