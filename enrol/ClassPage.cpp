@@ -1,6 +1,7 @@
 #include "enrol/ClassPage.h"
 
 #include "enrol/PageText.h"
+#include "enrol/Student.h"
 #include "platform/FileServices.h"
 #include "platform/SystemText.h"
 
@@ -304,9 +305,7 @@ std::pair<QString, QString> namesOf(const QString& name, const QString& folder, 
         QString given = words.mid(k).join(QLatin1Char(' '));
         if (!surnameFirst)
             std::swap(surname, given);
-        QString folderName = surname.toLower() + QLatin1Char('_') + given.toLower();
-        folderName.remove(QLatin1Char(' '));
-        if (folderName.compare(folder, Qt::CaseInsensitive) == 0)
+        if (Student::folderNameOf(surname, given).compare(folder, Qt::CaseInsensitive) == 0)
             return {surname, given};
     }
     const qsizetype underscore = folder.indexOf(QLatin1Char('_'));

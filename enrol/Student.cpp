@@ -26,14 +26,20 @@ Student::Student(const StudentInputs& typed, const SiteData& site)
     , m_className(asEntered(typed.className))
 {
     // Built with QStringBuilder, one allocation each: a list makes thousands.
-    m_folderName = lowerCased(m_surname % QLatin1Char('_') % m_givenName);
-    m_folderName.remove(QLatin1Char(' '));
+    m_folderName = folderNameOf(m_surname, m_givenName);
     m_fullName = m_givenName % QLatin1Char(' ') % m_surname;
     m_accountName = m_loginAccount.isEmpty() ? m_surname % QLatin1Char(' ') % m_givenName
                                              : m_loginAccount;
     m_classFolder = site.structureFolder() % QLatin1Char('/') % m_year % QLatin1Char('/')
         % m_className;
     m_folder = joinPath(m_classFolder, m_folderName);
+}
+
+QString Student::folderNameOf(const QString& surname, const QString& givenName)
+{
+    QString name = lowerCased(surname % QLatin1Char('_') % givenName);
+    name.remove(QLatin1Char(' '));
+    return name;
 }
 
 std::optional<Student> Student::from(const StudentInputs& typed, const SiteData& site,

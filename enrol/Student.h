@@ -42,6 +42,8 @@ public:
 
     // Surname and given name, lower case, with every blank removed.
     const QString& folderName() const { return m_folderName; }
+    // The same rule for any surname and given name, as a register's names were made.
+    static QString folderNameOf(const QString& surname, const QString& givenName);
     // Given name first: the name the home page shows.
     const QString& fullName() const { return m_fullName; }
     // The login account or, without one, surname first: the register's sort key.
