@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace tk::cli {
 
@@ -323,7 +324,9 @@ private:
                 entry.message = takeYearFolder(&entry, years);
             if (entry.message.isEmpty())
                 entry.student = Student::from(entry.typed, site, &entry.message);
-            if (!entry.student)
+            if (entry.student)
+                m_classFolders.begin(entry.student->classFolder());
+            else
                 entry.outcome = StudentOutcome::Refused;
             m_entries.append(std::move(entry));
         }
@@ -363,7 +366,8 @@ private:
         }
         Enrolment enrolment(site, enrolees, repeats);
         enrolment.setLinksClassPages(linksClassPages(site, linksAsked(m_parser)));
-        const QList<StudentReport> verdicts = enrolment.check(site.shortcuts, true);
+        const QList<StudentReport> verdicts = enrolment.check(site.shortcuts, true,
+                                                              std::exchange(m_classFolders, {}));
         QList<qsizetype> toAdd;
         for (qsizetype i = 0; i < verdicts.size(); ++i) {
             Entry& entry = m_entries[m_enrolled[i]];
@@ -605,6 +609,8 @@ private:
 
     QList<Entry> m_entries;
     QList<qsizetype> m_enrolled; // the entries that are students, in enrolment order
+    // Begun as each class folder is first named, to be read while the rest of the list is made.
+    files::FolderListings m_classFolders;
     qsizetype m_started = 0;
     std::unique_ptr<ListReport> m_report;
     QString m_plannedPages; // what the class pages would get, when this run links them

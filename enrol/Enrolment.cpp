@@ -15,7 +15,6 @@
 #include <QMap>
 
 #include <algorithm>
-#include <map>
 
 namespace tk {
 
@@ -155,17 +154,17 @@ QList<ClassPageLinks> Enrolment::plannedClassPages(const QList<qsizetype>& stude
     return pages;
 }
 
-QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool lookOnDisk) const
+QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool lookOnDisk,
+                                      files::FolderListings classFolders) const
 {
-    RegisterCheck registerCheck(current);
-    QHash<QString, PageState> classPages;
-    std::map<QString, files::FolderNames> classFolders;
+    // The class folders are listed while the register is checked: the disk is asked last.
+    if (lookOnDisk)
+        for (const Enrolee& enrolee : m_enrolees)
+            classFolders.begin(enrolee.student.classFolder());
     const auto folderExists = [&classFolders](const Student& student) {
-        auto folder = classFolders.find(student.classFolder());
-        if (folder == classFolders.end())
-            folder = classFolders.emplace(student.classFolder(), student.classFolder()).first;
-        return folder->second.holds(student.folderName());
+        return classFolders.holds(student.classFolder(), student.folderName());
     };
+    RegisterCheck registerCheck(current);
     QList<StudentReport> reports;
     reports.reserve(m_enrolees.size());
     for (const Enrolee& enrolee : m_enrolees) {
@@ -180,25 +179,26 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
             refusal = refusals::ofPathLength(student, templateDepth());
         if (!refusal)
             refusal = registerCheck.refusalFor(student, enrolee.line);
-        if (refusal) {
+        if (refusal)
             reports.append({StudentOutcome::Refused, *refusal, {}});
+        else
+            reports.append({StudentOutcome::ToAdd, {}, {}});
+    }
+    if (!lookOnDisk)
+        return reports;
+    QHash<QString, PageState> classPages;
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        const Student& student = m_enrolees.at(i).student;
+        if (reports.at(i).outcome != StudentOutcome::ToAdd)
             continue;
-        }
-        if (lookOnDisk) {
-            const auto page = classPages.constFind(student.classFolder());
-            const PageState state = page != classPages.constEnd()
-                ? *page
-                : *classPages.insert(student.classFolder(), classPageOf(student));
-            if (state != PageState::Sound) {
-                reports.append({StudentOutcome::PageOrPath, {}, state});
-                continue;
-            }
-            if (folderExists(student)) {
-                reports.append({StudentOutcome::FolderExists, {}, {}});
-                continue;
-            }
-        }
-        reports.append({StudentOutcome::ToAdd, {}, {}});
+        const auto page = classPages.constFind(student.classFolder());
+        const PageState state = page != classPages.constEnd()
+            ? *page
+            : *classPages.insert(student.classFolder(), classPageOf(student));
+        if (state != PageState::Sound)
+            reports[i] = {StudentOutcome::PageOrPath, {}, state};
+        else if (folderExists(student))
+            reports[i] = {StudentOutcome::FolderExists, {}, {}};
     }
     return reports;
 }

@@ -3,6 +3,7 @@
 #include "enrol/ClassPage.h"
 #include "enrol/Journal.h"
 #include "enrol/Student.h"
+#include "platform/FileServices.h"
 #include "register/SiteFiles.h"
 
 #include <QList>
@@ -134,8 +135,11 @@ public:
     // What each student would come to against `current`, in order, counting
     // the students before it. With `lookOnDisk`, the class pages and the
     // student folders are looked at too; without it nothing on disk is read
-    // but the template's depth where Windows limits a path.
-    QList<StudentReport> check(const ShortcutRegister& current, bool lookOnDisk) const;
+    // but the template's depth where Windows limits a path. `classFolders`
+    // holds the listings of the class folders that the caller began early,
+    // to be read while it did other work.
+    QList<StudentReport> check(const ShortcutRegister& current, bool lookOnDisk,
+                               files::FolderListings classFolders = {}) const;
 
     // Adds the students; nothing is asked on the way.
     EnrolmentResult run(const EnrolmentProgress& progress = {});

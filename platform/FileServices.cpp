@@ -676,7 +676,7 @@ bool nameExists(const QString& path)
 
 namespace {
 
-// The case-folded names in `folder`, as FolderNames asks of them.
+// The case-folded names in `folder`, as FolderListings asks of them.
 void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& error)
 {
 #ifdef _WIN32
@@ -703,26 +703,36 @@ void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& e
 #endif
 }
 
-} // namespace
-
-FolderNames::FolderNames(const QString& folder)
-    : m_folder(folder)
+std::optional<QSet<QString>> nameKeysOf(const QString& folder)
 {
     QSet<QString> keys;
     const std::error_code error = attempt(SystemCall::ListFolder, folder, [&](std::error_code& e) {
         listNameKeys(folder, &keys, e);
     });
     if (!error)
-        m_keys = std::move(keys);
-    else if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
-        m_keys.emplace(); // holds nothing
+        return keys;
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+        return QSet<QString>(); // holds nothing
+    return std::nullopt;
 }
 
-bool FolderNames::holds(const QString& name) const
+} // namespace
+
+// Where no thread can be started, the listing waits for the first question.
+void FolderListings::begin(const QString& folder)
 {
-    if (m_keys && !m_keys->contains(caseFoldedKey(name)))
+    if (m_keys.count(folder) == 0)
+        m_keys.emplace(folder,
+                       std::async(std::launch::async | std::launch::deferred, nameKeysOf, folder));
+}
+
+bool FolderListings::holds(const QString& folder, const QString& name)
+{
+    begin(folder);
+    const Keys& keys = m_keys.at(folder).get();
+    if (keys && !keys->contains(caseFoldedKey(name)))
         return false;
-    return nameExists(joinPath(m_folder, name));
+    return nameExists(joinPath(folder, name));
 }
 
 QStringList subfolderNames(const QString& folder)

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <map>
 #include <optional>
 
 namespace tk {
@@ -128,20 +130,26 @@ void removeFolderTree(const QString& folder);
 bool nameExists(const QString& path);
 QStringList subfolderNames(const QString& folder);
 
-// Whether names exist in one folder, for asking it of many names at once:
-// one listing, where a lookup for each name costs a round trip to a file
-// server and, in a large folder out of the cache, a search of its index each.
-// A name listed under any case is looked up itself, so that the file system,
-// which may or may not tell case, has the last word.
-class FolderNames
+// Whether names exist in folders, for asking it of many names at once: one
+// listing of each folder, where a lookup for each name costs a round trip to
+// a file server and, in a large folder out of the cache, a search of its
+// index each. A name listed under any case is looked up itself, so that the
+// file system, which may or may not tell case, has the last word.
+//
+// Each listing runs on a thread of its own from the moment its folder is
+// named: a large folder out of the cache, or on a file server, takes as long
+// to read as the checks of a whole list take to run meanwhile.
+class FolderListings
 {
 public:
-    explicit FolderNames(const QString& folder);
-    bool holds(const QString& name) const;
+    // Begins listing `folder`, unless that is begun already.
+    void begin(const QString& folder);
+    // Waits for the listing of `folder`, begun here if it was not.
+    bool holds(const QString& folder, const QString& name);
 
 private:
-    QString m_folder;
-    std::optional<QSet<QString>> m_keys; // none where the folder could not be listed
+    using Keys = std::optional<QSet<QString>>; // none where the folder could not be listed
+    std::map<QString, std::shared_future<Keys>> m_keys;
 };
 
 } // namespace files

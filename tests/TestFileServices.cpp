@@ -314,7 +314,7 @@ void TestFileServices::folderNamesAgreeWithTheFileSystem()
     tktest::writeFile(at("class/notes.txt"), "notes");
     if (listingFails != 0)
         faults::failOn(SystemCall::ListFolder, listingFails, folder);
-    QCOMPARE(files::FolderNames(at(folder)).holds(name), holds);
+    QCOMPARE(files::FolderListings().holds(at(folder), name), holds);
 }
 
 void TestFileServices::findsTheProgramFolderInEveryFormOfItsPath_data()

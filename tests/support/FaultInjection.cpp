@@ -3,6 +3,7 @@
 #include <QList>
 
 #include <cstdlib>
+#include <mutex>
 
 #ifndef _WIN32
 #include <csignal>
@@ -75,6 +76,9 @@ void faults::clear()
 
 int files::injectedError(SystemCall call, const QString& path)
 {
+    // Folders are listed on threads of their own.
+    static std::mutex planInUse;
+    const std::lock_guard<std::mutex> lock(planInUse);
     Plan& p = plan();
     if (p.killAt > 0 && --p.killAt == 0)
         killThisProcess();
