@@ -358,6 +358,8 @@ private:
     Enrolment checked(const SiteData& site, Enrolment::Repeats repeats)
     {
         QList<Enrolee> enrolees;
+        enrolees.reserve(m_entries.size());
+        m_enrolled.reserve(m_entries.size());
         for (qsizetype i = 0; i < m_entries.size(); ++i) {
             if (m_entries[i].student) {
                 enrolees.append({m_entries[i].line, *m_entries[i].student});

@@ -676,6 +676,23 @@ bool nameExists(const QString& path)
 
 namespace {
 
+#ifndef _WIN32
+// What caseFoldedKey makes of the name, straight from its bytes where they
+// are ASCII, as a student's folder name nearly always is: decoding first
+// cost more than reading the folder.
+QString nameKeyOf(const char* name)
+{
+    const QByteArrayView bytes(name);
+    if (!std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return caseFoldedKey(QFile::decodeName(name));
+    QString key(bytes.size(), Qt::Uninitialized);
+    std::transform(bytes.begin(), bytes.end(), key.data(),
+                   [](char c) { return QChar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
+    return key;
+}
+#endif
+
 // The case-folded names in `folder`, as FolderListings asks of them.
 void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& error)
 {
@@ -696,7 +713,7 @@ void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& e
         const dirent* entry = ::readdir(listing.get());
         if (!entry)
             break;
-        keys->insert(caseFoldedKey(QFile::decodeName(entry->d_name)));
+        keys->insert(nameKeyOf(entry->d_name));
     }
     if (errno != 0)
         error.assign(errno, std::generic_category());

@@ -285,6 +285,8 @@ void TestFileServices::folderNamesAgreeWithTheFileSystem_data()
                             << "notes.txt" << 0 << true;
     QTest::newRow("not listed") << "class"
                                 << "lee_ann" << 0 << false;
+    QTest::newRow("listed, not ASCII") << "class"
+                                       << "dvořák_ayşe" << 0 << true;
     // Found by the listing, decided by the file system: only Windows ignores case.
 #ifdef Q_OS_WIN
     QTest::newRow("listed under another case") << "class"
@@ -311,6 +313,7 @@ void TestFileServices::folderNamesAgreeWithTheFileSystem()
     QFETCH(bool, holds);
     QVERIFY(QDir().mkpath(at("class/lee_jo")));
     QVERIFY(QDir().mkpath(at("class/Ng_An")));
+    QVERIFY(QDir().mkpath(at("class/dvořák_ayşe")));
     tktest::writeFile(at("class/notes.txt"), "notes");
     if (listingFails != 0)
         faults::failOn(SystemCall::ListFolder, listingFails, folder);
