@@ -234,11 +234,33 @@ Refusal encodingRefusal(const Field& field, TextEncoding registerEncoding)
 
 using Check = Refusal (*)(const Field&);
 
+// Letters, digits, the blank, the hyphen, the apostrophe and the underscore:
+// what nearly every name, year and class is made of.
+bool isPlainName(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9')
+            || u == u' ' || u == u'-' || u == u'\'' || u == u'_';
+    });
+}
+
+// The checks that look only for characters that a plain name never holds:
+// skipped for a plain name, they were most of the cost of checking a list.
+bool looksOnlyForCharacters(Check check)
+{
+    return check == registerSyntaxRefusal || check == controlCharacterRefusal
+        || check == invisibleCharacterRefusal || check == pathSegmentRefusal
+        || check == windowsNameRefusal;
+}
+
 Refusal firstRefusal(const Field& field, std::initializer_list<Check> checks)
 {
+    const bool plain = isPlainName(field.value);
     for (const Check check : checks)
-        if (Refusal refusal = check(field))
-            return refusal;
+        if (!(plain && looksOnlyForCharacters(check)))
+            if (Refusal refusal = check(field))
+                return refusal;
     return std::nullopt;
 }
 
