@@ -169,7 +169,7 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
     reports.reserve(m_enrolees.size());
     for (const Enrolee& enrolee : m_enrolees) {
         const Student& student = enrolee.student;
-        if (m_repeats == Repeats::Skip && registerCheck.rowNaming(student)
+        if (m_repeats == Repeats::Skip && registerCheck.registerNames(student)
             && folderExists(student)) {
             reports.append({StudentOutcome::AlreadyAdded, {}, {}});
             continue;

@@ -380,21 +380,14 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
 
 // Asked of every student of a list that may run again: looked up by the
 // account, not by a walk through the whole register.
-std::optional<RegisterRecord> RegisterCheck::rowNaming(const Student& student) const
+bool RegisterCheck::registerNames(const Student& student) const
 {
-    const RegisterRecord wanted = student.record();
-    std::optional<qsizetype> first;
-    const auto [begin, end] = m_rowsByAccount.equal_range(caseFoldedKey(wanted.accountName));
-    for (auto it = begin; it != end; ++it) {
-        const qsizetype i = *it;
+    const auto [begin, end] = m_rowsByAccount.equal_range(caseFoldedKey(student.accountName()));
+    return std::any_of(begin, end, [&](qsizetype i) {
         const RegisterRecord& row = m_register.rows[i];
-        if (row.folderName == wanted.folderName && row.className == wanted.className
-            && row.yearName == wanted.yearName && (!first || i < *first))
-            first = i;
-    }
-    if (!first)
-        return std::nullopt;
-    return m_register.rows[*first];
+        return row.folderName == student.folderName() && row.className == student.className()
+            && row.yearName == student.year();
+    });
 }
 
 Refusal RegisterCheck::refusalFor(const Student& student, int line)

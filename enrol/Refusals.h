@@ -40,9 +40,9 @@ class RegisterCheck
 public:
     explicit RegisterCheck(const ShortcutRegister& current);
 
-    // The row of the register that names `student` already: its account (in
+    // Whether a row of the register names `student` already: its account (in
     // any letter case), folder, class and year.
-    std::optional<RegisterRecord> rowNaming(const Student& student) const;
+    bool registerNames(const Student& student) const;
 
     // Why `student`, from line `line` of a list (0: not from a list), cannot
     // go in after those accepted so far. When it can, it counts from now on.

@@ -157,7 +157,12 @@ QString trimBlanks(const QString& text)
 
 bool isAscii(QStringView text)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    // Without an early exit the loop is vectorised: names are short, and
+    // nearly all of them ASCII.
+    char16_t all = 0;
+    for (const QChar c : text)
+        all |= c.unicode();
+    return all < 0x80;
 }
 
 QString lowerCased(QString text)
