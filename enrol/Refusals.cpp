@@ -382,7 +382,7 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
 // account, not by a walk through the whole register.
 bool RegisterCheck::registerNames(const Student& student) const
 {
-    const auto [begin, end] = m_rowsByAccount.equal_range(caseFoldedKey(student.accountName()));
+    const auto [begin, end] = m_rowsByAccount.equal_range(student.accountKey());
     return std::any_of(begin, end, [&](qsizetype i) {
         const RegisterRecord& row = m_register.rows[i];
         return row.folderName == student.folderName() && row.className == student.className()
@@ -401,7 +401,7 @@ Refusal RegisterCheck::refusalFor(const Student& student, int line)
         return r;
     if (Refusal r = limitRefusal(student))
         return r;
-    const QString account = caseFoldedKey(student.accountName());
+    const QString& account = student.accountKey();
     const QString folder = folderKey(student.year(), student.className(), student.folderName());
     // Looked up once for the three checks that ask: a list asks it of every student.
     const Holder* const accountHolder = holderOf(m_accounts, account);

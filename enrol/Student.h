@@ -48,6 +48,8 @@ public:
     const QString& fullName() const { return m_fullName; }
     // The login account or, without one, surname first: the register's sort key.
     const QString& accountName() const { return m_accountName; }
+    // The account name as the register compares accounts: in any letter case.
+    const QString& accountKey() const { return m_accountKey; }
     const QString& classFolder() const { return m_classFolder; }
     const QString& folder() const { return m_folder; }
 
@@ -64,6 +66,7 @@ private:
     QString m_folderName;
     QString m_fullName;
     QString m_accountName;
+    QString m_accountKey;
     QString m_classFolder;
     QString m_folder;
 };
