@@ -427,7 +427,7 @@ private:
         // One write for the whole preview, not a system call for each row.
         QString text;
         for (const Entry& entry : m_entries)
-            text += u"line " % QString::number(entry.line) % u": " % describe(entry) % u": "
+            text += u"line " % Decimal(entry.line).digits() % u": " % describe(entry) % u": "
                 % outcomeWord(entry.outcome, true)
                 % (isProblem(entry.outcome) ? u": " % entry.message : QString()) % u'\n';
         if (!m_plannedPages.isEmpty())

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <iterator>
 
 namespace tk {
 
@@ -170,15 +172,18 @@ QString lowerCased(QString text)
     if (!isAscii(text))
         return std::move(text).toLower();
     const auto isUpper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
-    const auto first = std::find_if(text.cbegin(), text.cend(), isUpper);
-    if (first == text.cend())
+    if (std::none_of(text.cbegin(), text.cend(), isUpper))
         return text;
-    const qsizetype from = first - text.cbegin();
-    QChar* const c = text.data(); // copies a shared text once
-    for (qsizetype i = from; i < text.size(); ++i)
-        if (isUpper(c[i]))
-            c[i] = QChar(c[i].unicode() + (u'a' - u'A'));
+    // Without a branch, so that the compiler vectorises it. Taking the
+    // characters to write copies a shared text, once.
+    for (QChar& c : text)
+        c = QChar(char16_t(c.unicode() + (isUpper(c) ? u'a' - u'A' : 0)));
     return text;
+}
+
+Decimal::Decimal(qint64 value)
+    : m_length(int(std::to_chars(std::begin(m_digits), std::end(m_digits), value).ptr - m_digits))
+{
 }
 
 QString caseFoldedKey(QString text)

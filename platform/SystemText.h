@@ -47,6 +47,19 @@ bool isAscii(QStringView text);
 // As QString::toLower, without its general tables for ASCII, which nearly
 // every name is: a list lowers thousands.
 QString lowerCased(QString text);
+// An integer's digits, for a text built without QString::number's own
+// allocation: a list numbers thousands of lines.
+class Decimal
+{
+public:
+    explicit Decimal(qint64 value);
+    QLatin1String digits() const { return QLatin1String(m_digits, m_length); }
+
+private:
+    char m_digits[20];
+    int m_length;
+};
+
 // What a name is compared by where case does not count: composed and case
 // folded. Taken by value: a key built for the purpose is folded where it lies.
 QString caseFoldedKey(QString text);

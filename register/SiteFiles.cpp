@@ -2,10 +2,12 @@
 
 #include "platform/FileServices.h"
 #include "platform/NumberedFailure.h"
+#include "platform/SystemText.h"
 #include "register/ListItemReader.h"
 #include "register/RegisterReader.h"
 
 #include <QDir>
+#include <QStringBuilder>
 
 #include <limits>
 
@@ -102,7 +104,7 @@ SiteSettings loadSettings(const QString& appFolder)
 
 QString SiteData::structureFolder() const
 {
-    return joinPath(appFolder, QString::number(settings.structureYear));
+    return appFolder % QLatin1Char('/') % Decimal(settings.structureYear).digits();
 }
 
 QString SiteData::masterFolder() const
