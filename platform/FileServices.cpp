@@ -677,19 +677,14 @@ bool nameExists(const QString& path)
 namespace {
 
 #ifndef _WIN32
-// What caseFoldedKey makes of the name, straight from its bytes where they
-// are ASCII, as a student's folder name nearly always is: decoding first
-// cost more than reading the folder.
+// An ASCII name, as a student's folder name nearly always is, is decoded by
+// a copy: decoding each name of a large folder cost more than reading it.
 QString nameKeyOf(const char* name)
 {
     const QByteArrayView bytes(name);
-    if (!std::all_of(bytes.begin(), bytes.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return caseFoldedKey(QFile::decodeName(name));
-    QString key(bytes.size(), Qt::Uninitialized);
-    std::transform(bytes.begin(), bytes.end(), key.data(),
-                   [](char c) { return QChar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
-    return key;
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return caseFoldedKey(ascii ? QString::fromLatin1(bytes) : QFile::decodeName(name));
 }
 #endif
 
