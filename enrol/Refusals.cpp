@@ -429,14 +429,14 @@ Refusal RegisterCheck::limitRefusal(const Student& student) const
             .arg(maxRegisterRows);
     const struct
     {
-        const QSet<QString>& names;
+        const std::set<QString>& names;
         const QString& value;
         int limit;
         const char* what;
     } lists[] = {{m_years, student.year(), maxYears, "years"},
                  {m_classes, student.className(), maxClasses, "classes"}};
     for (const auto& list : lists) {
-        if (list.names.size() >= list.limit && !list.names.contains(list.value))
+        if (list.names.size() >= std::size_t(list.limit) && list.names.count(list.value) == 0)
             return QStringLiteral("The register file tkshrtct.dat already names %1 different "
                                   "%2, the most that this utility can read back.  Please choose "
                                   "one of them.")

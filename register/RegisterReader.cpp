@@ -6,12 +6,12 @@
 #include "register/ListItemReader.h"
 #include "register/SiteFiles.h"
 
-#include <QHash>
-#include <QSet>
-
 #include <algorithm>
 #include <array>
+#include <map>
 #include <optional>
+#include <set>
+#include <string_view>
 #include <vector>
 
 namespace tk {
@@ -164,9 +164,10 @@ private:
     // which spares start-up the memory of thousands of copies.
     QString sharedValue(QByteArrayView bytes)
     {
-        if (const auto known = m_sharedValues.constFind(bytes); known != m_sharedValues.cend())
-            return *known;
-        return *m_sharedValues.insert(bytes, QString::fromLatin1(bytes));
+        const std::string_view key(bytes.data(), std::size_t(bytes.size()));
+        if (const auto known = m_sharedValues.find(key); known != m_sharedValues.end())
+            return known->second;
+        return m_sharedValues.emplace(key, QString::fromLatin1(bytes)).first->second;
     }
 
     void readQuotedRecord(QString line, int lineNumber)
@@ -257,10 +258,10 @@ private:
 
     // A value seen before takes the first one's copy, so that a year or class
     // named on hundreds of rows is held once.
-    void addDistinct(QStringList& list, QSet<QString>& seen, QString& value, int limit,
+    void addDistinct(QStringList& list, std::set<QString>& seen, QString& value, int limit,
                      const QString& what, int line)
     {
-        if (const auto known = seen.constFind(value); known != seen.cend()) {
+        if (const auto known = seen.find(value); known != seen.end()) {
             value = *known;
             return;
         }
@@ -285,9 +286,11 @@ private:
     bool m_ascii;
     std::optional<QString> m_limitProblem; // the first year or class too many
     std::vector<int> m_lines; // the line of each row, for a report
-    QSet<QString> m_seenYears;
-    QSet<QString> m_seenClasses;
-    QHash<QByteArrayView, QString> m_sharedValues;
+    // Years and classes are short texts, which Qt hashes slowly: ordered,
+    // they are found by a few comparisons.
+    std::set<QString> m_seenYears;
+    std::set<QString> m_seenClasses;
+    std::map<std::string_view, QString> m_sharedValues;
     ShortcutRegister m_register;
 };
 
