@@ -268,9 +268,7 @@ Leftovers finishInterruptedWork(const SiteData& site, const RegisterLock& lock)
     QMap<QString, QList<PageStudent>> toLink; // by class folder
     QList<ChangeLogLine> lines;
     for (const JournalEntry& entry : *left) {
-        const QString classFolder = joinPath(joinPath(site.structureFolder(),
-                                                      entry.record.yearName),
-                                             entry.record.className);
+        const QString classFolder = site.classFolder(entry.record.yearName, entry.record.className);
         if (!classFolders.contains(classFolder))
             classFolders << classFolder;
         const QString unplaced = joinPath(classFolder, entry.temporaryName);

@@ -34,11 +34,6 @@ bool sameText(const QString& a, const QString& b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString classFolderOf(const SiteData& site, const QString& year, const QString& className)
-{
-    return joinPath(joinPath(site.structureFolder(), year), className);
-}
-
 // A register written by hand may name anything; nothing it names may lead
 // a move outside the student's class.
 bool isPlainName(const QString& name)
@@ -89,7 +84,7 @@ RelocationPlan noted(const SiteData& site, const RelocationRequest& request, Rel
     if (request.linkClassPages) {
         const RegisterRecord& row = newRow ? *newRow : *oldRow;
         const QString oldClassFolder = oldRow
-            ? classFolderOf(site, oldRow->yearName, oldRow->className)
+            ? site.classFolder(oldRow->yearName, oldRow->className)
             : QString();
         plan.note.link = pageStudentFor(oldClassFolder, row.folderName, row.accountName);
         plan.pages = relocateClassPageLinks(site.appFolder, plan.note, false);
@@ -141,7 +136,7 @@ RelocationPlan planRestore(const SiteData& site, const ShortcutRegister& current
         plan.row = *other;
         return refused(plan, Verdict::RowTaken);
     }
-    const QString to = joinPath(classFolderOf(site, request.toYear, request.toClass),
+    const QString to = joinPath(site.classFolder(request.toYear, request.toClass),
                                 plan.row.folderName);
     return noted(site, request, plan, joinPath(holding, request.held), to, std::nullopt, plan.row);
 }
@@ -320,7 +315,7 @@ RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& curr
     const RegisterRecord row = plan.row;
     if (!isPlainName(row.folderName) || !isPlainName(row.className) || !isPlainName(row.yearName))
         return refused(plan, Verdict::OddFolder);
-    const QString from = joinPath(classFolderOf(site, row.yearName, row.className), row.folderName);
+    const QString from = joinPath(site.classFolder(row.yearName, row.className), row.folderName);
     plan.folderGone = !files::nameExists(from);
     QString to;
     std::optional<RegisterRecord> newRow;
@@ -344,7 +339,7 @@ RelocationPlan planRelocation(const SiteData& site, const ShortcutRegister& curr
             plan.row = *other;
             return refused(plan, Verdict::RowTaken);
         }
-        to = joinPath(classFolderOf(site, newRow->yearName, newRow->className), row.folderName);
+        to = joinPath(site.classFolder(newRow->yearName, newRow->className), row.folderName);
     }
     return noted(site, request, plan, from, to, row, newRow);
 }

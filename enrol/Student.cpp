@@ -31,8 +31,7 @@ Student::Student(const StudentInputs& typed, const SiteData& site)
     m_accountName = m_loginAccount.isEmpty() ? m_surname % QLatin1Char(' ') % m_givenName
                                              : m_loginAccount;
     m_accountKey = caseFoldedKey(m_accountName);
-    m_classFolder = site.structureFolder() % QLatin1Char('/') % m_year % QLatin1Char('/')
-        % m_className;
+    m_classFolder = site.classFolder(m_year, m_className);
     m_folder = joinPath(m_classFolder, m_folderName);
 }
 

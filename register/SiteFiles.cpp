@@ -107,6 +107,14 @@ QString SiteData::structureFolder() const
     return appFolder % QLatin1Char('/') % Decimal(settings.structureYear).digits();
 }
 
+// One allocation, not one for each level: a list makes a class folder for
+// every student.
+QString SiteData::classFolder(const QString& year, const QString& className) const
+{
+    return appFolder % QLatin1Char('/') % Decimal(settings.structureYear).digits()
+        % QLatin1Char('/') % year % QLatin1Char('/') % className;
+}
+
 QString SiteData::masterFolder() const
 {
     return joinPath(structureFolder(), QStringLiteral("masterstudent"));

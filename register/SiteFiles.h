@@ -37,6 +37,7 @@ struct SiteData
 
     QString structureFolder() const;
     QString masterFolder() const;
+    QString classFolder(const QString& year, const QString& className) const;
 };
 
 SiteData loadSite(const QString& appFolder);
