@@ -740,10 +740,11 @@ void FolderListings::begin(const QString& folder)
 
 bool FolderListings::holds(const QString& folder, const QString& name)
 {
-    begin(folder);
-    const Keys& keys = m_keys.at(folder).get();
-    if (keys && !keys->contains(caseFoldedKey(name)))
-        return false;
+    if (const auto listing = m_keys.find(folder); listing != m_keys.end()) {
+        const Keys& keys = listing->second.get();
+        if (keys && !keys->contains(caseFoldedKey(name)))
+            return false;
+    }
     return nameExists(joinPath(folder, name));
 }
 

@@ -144,7 +144,8 @@ class FolderListings
 public:
     // Begins listing `folder`, unless that is begun already.
     void begin(const QString& folder);
-    // Waits for the listing of `folder`, begun here if it was not.
+    // Waits for the listing of `folder`, if one was begun; else looks up the
+    // one name, which costs less than listing a folder for it.
     bool holds(const QString& folder, const QString& name);
 
 private:

@@ -317,7 +317,9 @@ void TestFileServices::folderNamesAgreeWithTheFileSystem()
     tktest::writeFile(at("class/notes.txt"), "notes");
     if (listingFails != 0)
         faults::failOn(SystemCall::ListFolder, listingFails, folder);
-    QCOMPARE(files::FolderListings().holds(at(folder), name), holds);
+    files::FolderListings listings;
+    listings.begin(at(folder));
+    QCOMPARE(listings.holds(at(folder), name), holds);
 }
 
 void TestFileServices::findsTheProgramFolderInEveryFormOfItsPath_data()
