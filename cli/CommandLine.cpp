@@ -69,11 +69,12 @@ void setUp(QCommandLineParser& parser, const Commands& verbs)
     QStringList forms;
     for (const auto& verb : verbs)
         for (const QString& form : verb->synopsis())
-            forms << QStringLiteral("  tkaddstudent ") + form;
-    forms << QStringLiteral("  tkaddstudent [--intranet FOLDER]      (opens the window)");
+            forms << QStringLiteral("  ") + consoleProgram + QLatin1Char(' ') + form;
+    forms << QStringLiteral("  tkaddstudent [--intranet FOLDER]      (the window)");
     parser.setApplicationDescription(
         QStringLiteral("Adds late-enrolling students to the Ilvantis intranet whose root folder "
-                       "holds tkshrtct.ini.  Without a command it opens its window.\n\n")
+                       "holds tkshrtct.ini.  The window program, tkaddstudent, opens its window "
+                       "when given no command.\n\n")
         + forms.join(QLatin1Char('\n')));
     for (const auto& verb : verbs)
         parser.addPositionalArgument(verb->name(), verb->summary());
@@ -102,7 +103,7 @@ QString usageProblem(const QCommandLineParser& parser, const Commands& verbs, co
 {
     const QStringList words = parser.positionalArguments();
     if (words.isEmpty())
-        return QStringLiteral("Say what to do: tkaddstudent %1 ...").arg(namesOf(verbs));
+        return QStringLiteral("Say what to do: %1 %2 ...").arg(consoleProgram, namesOf(verbs));
     if (!verb)
         return QStringLiteral("Unknown command %1: the command%2 %3.")
             .arg(refusals::quoted(words.first()),
@@ -131,7 +132,7 @@ QString usageProblem(const QCommandLineParser& parser, const Commands& verbs, co
 
 int usageError(const Console& console, const QString& problem)
 {
-    console.err(QStringLiteral("tkaddstudent: %1\nSee: tkaddstudent --help\n").arg(problem));
+    console.err(QStringLiteral("tkaddstudent: %1\nSee: %2 --help\n").arg(problem, consoleProgram));
     return ExitStatus::Usage;
 }
 

@@ -335,7 +335,8 @@ private:
         // The verb and the option names are plain words that stay as they are.
         for (QString& word : words)
             word = shellWord(word);
-        return QStringLiteral("To undo it:\n  tkaddstudent ") + words.join(QLatin1Char(' '));
+        return QStringLiteral("To undo it:\n  ") + consoleProgram + QLatin1Char(' ')
+            + words.join(QLatin1Char(' '));
     }
 
     int report(const SiteData& site, const RelocationResult& result) const

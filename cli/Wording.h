@@ -17,6 +17,10 @@ constexpr int FailedAfterChange = 5; // a failure that left something changed
 constexpr int FailedUnchanged = 6; // a failure that changed nothing
 } // namespace ExitStatus
 
+// The program that a command to type or paste names: the console program,
+// which a Windows console waits for. The window program takes commands too.
+inline const QString consoleProgram = QStringLiteral("tkaddstudent-cli");
+
 // The command line's own words: what happened, what was changed, what to do.
 QString failureText(const FailureReport& failure);
 QString masterPageProblem(const SiteData& site, PageState state);

@@ -133,9 +133,9 @@ void TestCommandLine::parsesTheCommandLine_data()
         << "  5  a failure that left something changed: students of a list added\n";
     QTest::newRow("unknown option") << QStringList{"add", "--bogus"} << 2
                                     << "tkaddstudent: Unknown option 'bogus'.\n"
-                                       "See: tkaddstudent --help\n";
-    QTest::newRow("no command") << QStringList{"--yes"} << 2
-                                << "Say what to do: tkaddstudent add, remove, move, restore ...";
+                                       "See: tkaddstudent-cli --help\n";
+    QTest::newRow("no command") << QStringList{
+        "--yes"} << 2 << "Say what to do: tkaddstudent-cli add, remove, move, restore ...";
     QTest::newRow("unknown command")
         << QStringList{"delete"} << 2
         << "Unknown command \"delete\": the commands are add, remove, move, restore.";
@@ -981,14 +981,15 @@ void TestCommandLine::undoesWhatItPrints()
     const auto before = tktest::snapshot(m_intranet->path("2026"));
     const QByteArray registerBefore = tktest::readFile(m_intranet->path("tkshrtct.dat"));
     QCOMPARE(run(arguments << "--intranet" << m_intranet->root() << "--yes"), 0);
-    const QString undo = m_out.section("To undo it:\n  tkaddstudent ", 1).section('\n', 0, 0);
+    const QString undo = m_out.section("To undo it:\n  tkaddstudent-cli ", 1).section('\n', 0, 0);
     QStringList words = QProcess::splitCommand(undo);
     QVERIFY2(words.size() > 2, qPrintable(m_out));
     m_out.clear();
     QCOMPARE(run(words << "--yes"), 0);
     QCOMPARE(tktest::readFile(m_intranet->path("tkshrtct.dat")), registerBefore);
     QCOMPARE(tktest::snapshot(m_intranet->path("2026")), before);
-    QVERIFY2(m_out.contains("To undo it:\n  tkaddstudent " + arguments.first()), qPrintable(m_out));
+    QVERIFY2(m_out.contains("To undo it:\n  tkaddstudent-cli " + arguments.first()),
+             qPrintable(m_out));
 }
 
 void TestCommandLine::logsEveryChange_data()
