@@ -450,7 +450,7 @@ int RelocationCommand::run(const QCommandLineParser& parser, const Console& cons
                                trimBlanks(parser.value(folder))},
                               trimBlanks(parser.value(toYear)),
                               trimBlanks(parser.value(toClass)),
-                              parser.value(held)};
+                              trimBlanks(parser.value(held))};
     // Restore's --year and --class say where the student goes back to.
     if (m_kind == Kind::Restore) {
         request.toYear = request.student.year;

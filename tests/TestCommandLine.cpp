@@ -940,6 +940,11 @@ void TestCommandLine::movesTheClassPageLinks_data()
                        "--account=Ng Al", "--year=Year 7", "--class=7A"}
         << both << "Class page %7A: linked Al Ng.\n"
         << QByteArrayList{page(adams + ng + zed), page(lee)};
+    QTest::newRow("restore, the held name pasted with blanks around it")
+        << QStringList{"restore",         "--held",        " 2026-12-09 10-30-00 ng_al  ",
+                       "--account=Ng Al", "--year=Year 7", "--class=7A"}
+        << both << "Class page %7A: linked Al Ng.\n"
+        << QByteArrayList{page(adams + ng + zed), page(lee)};
 }
 
 void TestCommandLine::movesTheClassPageLinks()
