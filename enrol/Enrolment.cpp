@@ -7,11 +7,11 @@
 #include "platform/FileServices.h"
 #include "platform/FolderCopy.h"
 #include "platform/NumberedFailure.h"
+#include "platform/SystemText.h"
 #include "register/RegisterLock.h"
 #include "register/RegisterReader.h"
 #include "register/RegisterWriter.h"
 
-#include <QHash>
 #include <QMap>
 
 #include <algorithm>
@@ -187,15 +187,15 @@ QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool look
     }
     if (!lookOnDisk)
         return reports;
-    QHash<QString, PageState> classPages;
+    TextMap<PageState> classPages;
     for (qsizetype i = 0; i < reports.size(); ++i) {
         const Student& student = m_enrolees.at(i).student;
         if (reports.at(i).outcome != StudentOutcome::ToAdd)
             continue;
-        const auto page = classPages.constFind(student.classFolder());
-        const PageState state = page != classPages.constEnd()
-            ? *page
-            : *classPages.insert(student.classFolder(), classPageOf(student));
+        const auto page = classPages.find(student.classFolder());
+        const PageState state = page != classPages.end()
+            ? page->second
+            : classPages.emplace(student.classFolder(), classPageOf(student)).first->second;
         if (state != PageState::Sound)
             reports[i] = {StudentOutcome::PageOrPath, {}, state};
         else if (folderExists(student))

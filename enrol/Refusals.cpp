@@ -7,6 +7,7 @@
 #include "platform/TextScan.h"
 
 #include <QFile>
+#include <QSet>
 #include <QStringBuilder>
 
 #include <algorithm>
@@ -293,11 +294,11 @@ struct Fields
     Field folder;
 };
 
-template<typename Hash>
-const typename Hash::mapped_type* holderOf(const Hash& hash, const QString& key)
+template<typename Map>
+const typename Map::mapped_type* holderOf(const Map& map, const QString& key)
 {
-    const auto found = hash.constFind(key);
-    return found == hash.constEnd() ? nullptr : &*found;
+    const auto found = map.find(key);
+    return found == map.end() ? nullptr : &found->second;
 }
 
 QString folderKey(const QString& year, const QString& className, const QString& folderName)
@@ -372,9 +373,10 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
     for (qsizetype i = 0; i < current.rows.size(); ++i) {
         const RegisterRecord& row = current.rows[i];
         const QString key = caseFoldedKey(row.accountName);
-        m_accounts.insert(key, {i, 0});
-        m_rowsByAccount.insert(key, i);
-        m_folders.insert(folderKey(row.yearName, row.className, row.folderName), {i, 0});
+        m_accounts.insert_or_assign(key, Holder{i, 0});
+        m_rowsByAccount.emplace(key, i);
+        m_folders.insert_or_assign(folderKey(row.yearName, row.className, row.folderName),
+                                   Holder{i, 0});
     }
 }
 
@@ -383,8 +385,8 @@ RegisterCheck::RegisterCheck(const ShortcutRegister& current)
 bool RegisterCheck::registerNames(const Student& student) const
 {
     const auto [begin, end] = m_rowsByAccount.equal_range(student.accountKey());
-    return std::any_of(begin, end, [&](qsizetype i) {
-        const RegisterRecord& row = m_register.rows[i];
+    return std::any_of(begin, end, [&](const auto& rowOfAccount) {
+        const RegisterRecord& row = m_register.rows[rowOfAccount.second];
         return row.folderName == student.folderName() && row.className == student.className()
             && row.yearName == student.year();
     });
@@ -415,8 +417,8 @@ Refusal RegisterCheck::refusalFor(const Student& student, int line)
     ++m_rows;
     m_years.insert(student.year());
     m_classes.insert(student.className());
-    m_accounts.insert(account, {-1, line});
-    m_folders.insert(folder, {-1, line});
+    m_accounts.emplace(account, Holder{-1, line});
+    m_folders.emplace(folder, Holder{-1, line});
     return std::nullopt;
 }
 
@@ -429,7 +431,7 @@ Refusal RegisterCheck::limitRefusal(const Student& student) const
             .arg(maxRegisterRows);
     const struct
     {
-        const std::set<QString>& names;
+        const TextSet& names;
         const QString& value;
         int limit;
         const char* what;

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "platform/SystemText.h"
 #include "register/ShortcutRegister.h"
 
-#include <QHash>
-
 #include <optional>
-#include <set>
 
 namespace tk {
 
@@ -64,17 +62,14 @@ private:
 
     const ShortcutRegister& m_register;
     qsizetype m_rows;
-    // Ordered, not hashed: on the machine the benchmarks run on, Qt's hash of
-    // a text under eight characters, as a year or class is, took 30 times as
-    // long as that of a longer one (220 ns against 7), and a list asks both
-    // sets of every student.
-    std::set<QString> m_years;
-    std::set<QString> m_classes;
-    QHash<QString, Holder> m_accounts; // by the account name, case-folded
-    QMultiHash<QString, qsizetype> m_rowsByAccount; // every row of the register, the same way
+    TextSet m_years;
+    TextSet m_classes;
+    TextMap<Holder> m_accounts; // by the account name, case-folded
+    // Every row of the register, the same way.
+    std::unordered_multimap<QString, qsizetype, TextHash> m_rowsByAccount;
     // Every folder of the register and of this enrolment, by year, class and
     // name, case-folded: Windows ignores case.
-    QHash<QString, Holder> m_folders;
+    TextMap<Holder> m_folders;
 };
 
 } // namespace tk

@@ -689,7 +689,7 @@ QString nameKeyOf(const char* name)
 #endif
 
 // The case-folded names in `folder`, as FolderListings asks of them.
-void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& error)
+void listNameKeys(const QString& folder, TextSet* keys, std::error_code& error)
 {
 #ifdef _WIN32
     for (std::filesystem::directory_iterator it(toFsPath(folder), error), end; !error && it != end;
@@ -715,16 +715,16 @@ void listNameKeys(const QString& folder, QSet<QString>* keys, std::error_code& e
 #endif
 }
 
-std::optional<QSet<QString>> nameKeysOf(const QString& folder)
+std::optional<TextSet> nameKeysOf(const QString& folder)
 {
-    QSet<QString> keys;
+    TextSet keys;
     const std::error_code error = attempt(SystemCall::ListFolder, folder, [&](std::error_code& e) {
         listNameKeys(folder, &keys, e);
     });
     if (!error)
         return keys;
     if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
-        return QSet<QString>(); // holds nothing
+        return TextSet(); // holds nothing
     return std::nullopt;
 }
 
@@ -742,7 +742,7 @@ bool FolderListings::holds(const QString& folder, const QString& name)
 {
     if (const auto listing = m_keys.find(folder); listing != m_keys.end()) {
         const Keys& keys = listing->second.get();
-        if (keys && !keys->contains(caseFoldedKey(name)))
+        if (keys && keys->count(caseFoldedKey(name)) == 0)
             return false;
     }
     return nameExists(joinPath(folder, name));

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/SystemText.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -149,7 +150,7 @@ public:
     bool holds(const QString& folder, const QString& name);
 
 private:
-    using Keys = std::optional<QSet<QString>>; // none where the folder could not be listed
+    using Keys = std::optional<TextSet>; // none where the folder could not be listed
     std::map<QString, std::shared_future<Keys>> m_keys;
 };
 

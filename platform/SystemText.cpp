@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <iterator>
+#include <string_view>
 
 namespace tk {
 
@@ -184,6 +185,13 @@ QString lowerCased(QString text)
 Decimal::Decimal(qint64 value)
     : m_length(int(std::to_chars(std::begin(m_digits), std::end(m_digits), value).ptr - m_digits))
 {
+}
+
+std::size_t TextHash::operator()(const QString& text) const noexcept
+{
+    const QStringView view(text);
+    return std::hash<std::u16string_view>()(
+        std::u16string_view(view.utf16(), std::size_t(view.size())));
 }
 
 QString caseFoldedKey(QString text)

@@ -3,15 +3,15 @@
 #include "platform/TextScan.h"
 
 #include "platform/FileServices.h"
+#include "platform/SystemText.h"
 #include "register/ListItemReader.h"
 #include "register/SiteFiles.h"
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <optional>
-#include <set>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tk {
@@ -258,7 +258,7 @@ private:
 
     // A value seen before takes the first one's copy, so that a year or class
     // named on hundreds of rows is held once.
-    void addDistinct(QStringList& list, std::set<QString>& seen, QString& value, int limit,
+    void addDistinct(QStringList& list, TextSet& seen, QString& value, int limit,
                      const QString& what, int line)
     {
         if (const auto known = seen.find(value); known != seen.end()) {
@@ -286,12 +286,9 @@ private:
     bool m_ascii;
     std::optional<QString> m_limitProblem; // the first year or class too many
     std::vector<int> m_lines; // the line of each row, for a report
-    // Years and classes are short texts, which Qt hashed 30 times slower than
-    // longer ones on the benchmark machine: ordered, they are found by a few
-    // comparisons.
-    std::set<QString> m_seenYears;
-    std::set<QString> m_seenClasses;
-    std::map<std::string_view, QString> m_sharedValues;
+    TextSet m_seenYears;
+    TextSet m_seenClasses;
+    std::unordered_map<std::string_view, QString> m_sharedValues;
     ShortcutRegister m_register;
 };
 
