@@ -69,7 +69,7 @@ QString caseFoldedKey(QString text);
 // The hash of a text, for the standard unordered containers. Qt 6.4's own
 // (qHash, in QHash and QSet) returns with the AVX registers' upper halves in
 // use, and on the benchmark machine the SSE code after each call then lost
-// about 220 ns: checking 1,000 students took 2.8 ms more than with this one.
+// about 220 ns: the preview of 1,000 students took 1.6 ms (10%) longer.
 struct TextHash
 {
     std::size_t operator()(const QString& text) const noexcept;
