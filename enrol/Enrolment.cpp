@@ -157,11 +157,7 @@ QList<ClassPageLinks> Enrolment::plannedClassPages(const QList<qsizetype>& stude
 QList<StudentReport> Enrolment::check(const ShortcutRegister& current, bool lookOnDisk,
                                       files::FolderListings classFolders) const
 {
-    // The class folders are listed while the register is checked: the disk is
-    // asked last. One student's folder is looked up by its name alone.
-    if (lookOnDisk && m_enrolees.size() > 1)
-        for (const Enrolee& enrolee : m_enrolees)
-            classFolders.begin(enrolee.student.classFolder());
+    // The disk is asked last, so that the listings run while the register is checked.
     const auto folderExists = [&classFolders](const Student& student) {
         return classFolders.holds(student.classFolder(), student.folderName());
     };

@@ -137,7 +137,8 @@ public:
     // student folders are looked at too; without it nothing on disk is read
     // but the template's depth where Windows limits a path. `classFolders`
     // holds the listings of the class folders that the caller began early,
-    // to be read while it did other work.
+    // to be read while it did other work; a folder it did not list is asked
+    // for each name.
     QList<StudentReport> check(const ShortcutRegister& current, bool lookOnDisk,
                                files::FolderListings classFolders = {}) const;
 
